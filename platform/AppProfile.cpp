@@ -1,0 +1,106 @@
+// The application profile over QSettings in its native format
+// (~/.config/Veltrane Corporation/Tarnwick.conf).
+#include "AppProfile.h"
+
+#include <QCoreApplication>
+#include <QSettings>
+#include <QVariant>
+
+namespace AppProfile {
+namespace {
+
+// Every call opens the profile by name (QSettings objects are cheap and may
+// be used on any thread), so it does not depend on the names set on the core
+// application.
+
+QString Organisation()
+{
+    return QString::fromLatin1(kOrganisation);
+}
+
+QString Application()
+{
+    return QString::fromLatin1(kApplication);
+}
+
+// "splt\init_v103" + "VertSplitPos" -> "splt/init_v103/VertSplitPos";
+// the unnamed value of a section is "Default".
+QString ValuePath(const QString& section, const QString& key)
+{
+    QString path = section;
+    path.replace(u'\\', u'/');
+    while (path.endsWith(u'/')) {
+        path.chop(1);
+    }
+    const QString name = key.isEmpty() ? QStringLiteral("Default") : key;
+    return path.isEmpty() ? name : path + u'/' + name;
+}
+
+// Stores the value and syncs at once. When the profile cannot be written, the
+// value held before is put back, so the store stays as the file has it.
+bool WriteValue(const QString& section, const QString& key, const QVariant& value)
+{
+    QSettings settings(QSettings::NativeFormat, QSettings::UserScope, Organisation(), Application());
+    if (!settings.isWritable()) {
+        return false;
+    }
+    const QString path = ValuePath(section, key);
+    const QVariant previous = settings.value(path);
+    settings.setValue(path, value);
+    settings.sync();
+    if (settings.status() == QSettings::NoError) {
+        return true;
+    }
+    if (previous.isValid()) {
+        settings.setValue(path, previous);
+    } else {
+        settings.remove(path);
+    }
+    return false;
+}
+
+} // namespace
+
+void Init()
+{
+    QCoreApplication::setOrganizationName(Organisation());
+    QCoreApplication::setApplicationName(Application());
+}
+
+int ReadInt(const QString& section, const QString& key, int defaultValue)
+{
+    QSettings settings(QSettings::NativeFormat, QSettings::UserScope, Organisation(), Application());
+    const QVariant value = settings.value(ValuePath(section, key));
+    // A byte block is not an integer, nor is text that is not a whole number.
+    if (!value.isValid() || value.typeId() == QMetaType::QByteArray) {
+        return defaultValue;
+    }
+    bool ok = false;
+    const int result = value.toInt(&ok);
+    return ok ? result : defaultValue;
+}
+
+QByteArray ReadBinary(const QString& section, const QString& key)
+{
+    QSettings settings(QSettings::NativeFormat, QSettings::UserScope, Organisation(), Application());
+    const QVariant value = settings.value(ValuePath(section, key));
+    return value.typeId() == QMetaType::QByteArray ? value.toByteArray() : QByteArray();
+}
+
+bool HasValue(const QString& section, const QString& key)
+{
+    QSettings settings(QSettings::NativeFormat, QSettings::UserScope, Organisation(), Application());
+    return settings.contains(ValuePath(section, key));
+}
+
+bool WriteInt(const QString& section, const QString& key, int value)
+{
+    return WriteValue(section, key, QVariant(value));
+}
+
+bool WriteBinary(const QString& section, const QString& key, const QByteArray& value)
+{
+    return WriteValue(section, key, QVariant(value));
+}
+
+} // namespace AppProfile
