@@ -11,7 +11,8 @@
 
 // Message numbers of the system. 1125 has two meanings, told apart by the
 // receiver (the progress window or the main window).
-enum AppMessage : int {
+enum AppMessage : int
+{
     WM_JOIN_PROGRESS = 1124,
     WM_JOIN_LOG = 1125,
     WM_APPEND_ROW = 1125,
@@ -46,8 +47,7 @@ private:
     qintptr m_lParam;
 };
 
-template <typename T>
-class PayloadEvent : public AppEvent
+template <typename T> class PayloadEvent : public AppEvent
 {
 public:
     PayloadEvent(int message, T payload, qintptr wParam = 0, qintptr lParam = 0)

@@ -7,7 +7,14 @@
 #include <QString>
 #include <functional>
 
-enum class MessageIcon { None, Error, Warning, Information, Question };
+enum class MessageIcon
+{
+    None,
+    Error,
+    Warning,
+    Information,
+    Question
+};
 
 // The answer codes of a message box, as the window toolkit gives them.
 inline constexpr int kAnswerOk = 1;
