@@ -6,6 +6,8 @@
 #include <QSettings>
 #include <QVariant>
 
+#include <limits>
+
 namespace AppProfile {
 namespace {
 
@@ -75,9 +77,15 @@ int ReadInt(const QString& section, const QString& key, int defaultValue)
     if (!value.isValid() || value.typeId() == QMetaType::QByteArray) {
         return defaultValue;
     }
+    // Text read from the file is parsed as an int itself: QVariant would cut
+    // a number too large for an int and call it a success.
     bool ok = false;
-    const int result = value.toInt(&ok);
-    return ok ? result : defaultValue;
+    const qlonglong result = value.typeId() == QMetaType::QString ? value.toString().trimmed().toLongLong(&ok)
+                                                                  : value.toLongLong(&ok);
+    if (!ok || result < std::numeric_limits<int>::min() || result > std::numeric_limits<int>::max()) {
+        return defaultValue;
+    }
+    return static_cast<int>(result);
 }
 
 QByteArray ReadBinary(const QString& section, const QString& key)
