@@ -99,6 +99,8 @@ bool SendBlocking(QObject* receiver, std::function<void()> request, std::functio
         return true;
     }
 
+    // shouldAbort is first asked once the request is queued, so a caller can
+    // take its first call as the sign that the request waits on the receiver.
     auto call = std::make_shared<BlockingCall>();
     call->request = std::move(request);
     const QPointer<QObject> guard(receiver);

@@ -67,9 +67,8 @@ void PostAppEvent(QObject* receiver, AppEvent* event);
 
 // Runs request on receiver's thread and waits for it. Returns true when it
 // ran. The wait ends without effect (false) when shouldAbort() turns true
-// (polled every few milliseconds), when the receiver is destroyed, or when the
-// request is dropped undelivered; a request whose sender gave up never runs
-// later. Once the request has started, the sender waits for its end and gets
-// true. Called on the receiver's own thread, the request runs at once. The
-// receiver's thread must run an event loop, or shouldAbort must end the wait.
+// (first asked once the request is queued, then every few milliseconds), when the receiver is destroyed, or
+// when the request is dropped undelivered; a request whose sender gave up never runs later. Once the request
+// has started, the sender waits for its end and gets true. Called on the receiver's own thread, the request
+// runs at once. The receiver's thread must run an event loop, or shouldAbort must end the wait.
 bool SendBlocking(QObject* receiver, std::function<void()> request, std::function<bool()> shouldAbort = {});
