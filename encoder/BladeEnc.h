@@ -15,6 +15,11 @@
  *   maximum bit rate are not used.
  * - No ReplayGain analysis, no decoding on the fly, no messages on the terminal.
  * - One chunk holds at most BE_SAMPLES_PER_FRAME samples per channel.
+ * - With the Info header flag (offset 64) the first frame of the output is a
+ *   placeholder that beWriteInfoTag / beWriteVBRHeader fill with the Info header
+ *   (frame count, byte count, encoder delay and padding, for gapless playback).
+ *   At bit rates whose frames are too small to hold it, the placeholder is a
+ *   frame at a higher bit rate. Left unwritten it decodes as one silent frame.
  * - After beCloseStream a flushed stream is kept for its Info header until
  *   beWriteInfoTag (that handle) or beWriteVBRHeader (the most recently closed
  *   stream) writes it and frees the stream. A stream closed without a flush is

@@ -143,6 +143,7 @@ uint32_t InitStream(const unsigned char* config, uint32_t* samplesPerChunk, uint
     if (!stream->flags) {
         return BE_ERR_INVALID_FORMAT_PARAMETERS;
     }
+    stream->ownInfo.Init(stream->flags, settings.writeInfoTag);
     stream->channels = settings.channels;
     stream->writeInfoTag = settings.writeInfoTag;
     stream->samplesPerChunk = BE_SAMPLES_PER_FRAME * static_cast<uint32_t>(settings.channels);
@@ -208,12 +209,14 @@ uint32_t Flush(BeStream handle, unsigned char* output, uint32_t* bytesWritten)
     if (stream->flushed) {
         return BE_ERR_SUCCESSFUL;
     }
-    const int result = lame_encode_flush(stream->flags, output, static_cast<int>(stream->outputBytes));
+    const std::size_t reserve = stream->ownInfo.Reserve();
+    const int result =
+        lame_encode_flush(stream->flags, output + reserve, static_cast<int>(stream->outputBytes - reserve));
     if (result < 0) {
         return CodeOfEncoderResult(result);
     }
     stream->flushed = true;
-    *bytesWritten = static_cast<uint32_t>(result);
+    *bytesWritten = static_cast<uint32_t>(stream->ownInfo.Place(output, static_cast<std::size_t>(result)));
     return BE_ERR_SUCCESSFUL;
 }
 
@@ -229,7 +232,11 @@ void WriteTag(EncoderStream& stream, const char* path)
     if (!file) {
         return;
     }
-    lame_mp3_tags_fid(stream.flags, file);
+    if (stream.ownInfo.Active()) {
+        stream.ownInfo.Write(stream.flags, file);
+    } else {
+        lame_mp3_tags_fid(stream.flags, file);
+    }
     std::fclose(file);
 }
 

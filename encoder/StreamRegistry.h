@@ -3,6 +3,7 @@
 #pragma once
 
 #include "BladeEnc.h"
+#include "LameInfoFrame.h"
 
 #include <lame/lame.h>
 
@@ -32,6 +33,8 @@ struct EncoderStream
     bool writeInfoTag = false;
     bool flushed = false;
     bool tagWritten = false;
+    // Our own Info frame where libmp3lame writes none (low bit rates).
+    LameInfoFrame ownInfo;
 };
 
 using StreamPtr = std::shared_ptr<EncoderStream>;
