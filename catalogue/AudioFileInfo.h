@@ -10,10 +10,10 @@ struct CAudioFileInfo
     uint8_t m_nTrackTotal = 0; // tracks in the set (after '/'), 0 when absent
     uint32_t m_nSampleRate = 0;
     uint32_t m_nChannels = 0;
-    int64_t m_nSamples = 0;    // interleaved sample values: frames x channels
-    int32_t m_nBitrate = 0;    // kbit/s as the tag library reports it, 0 when none
-    double m_dSizeMB = 0.0;    // bytes / 1,048,576
-    double m_dDuration = 0.0;  // seconds
+    int64_t m_nSamples = 0;   // interleaved sample values: frames x channels
+    int32_t m_nBitrate = 0;   // kbit/s as the tag library reports it, 0 when none
+    double m_dSizeMB = 0.0;   // bytes / 1,048,576
+    double m_dDuration = 0.0; // seconds
 
     // m_nSamples (taken as unsigned) / (rate x channels); 0 when either is 0.
     static double DurationOf(int64_t samples, uint32_t sampleRate, uint32_t channels)

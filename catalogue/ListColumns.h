@@ -4,7 +4,8 @@
 
 #include <array>
 
-enum ListColumn : int {
+enum ListColumn : int
+{
     COL_NAME = 0,
     COL_PATH,
     COL_TYPE,
@@ -26,7 +27,11 @@ enum ListColumn : int {
     COL_COUNT
 };
 
-enum class ColumnAlign { Left, Right };
+enum class ColumnAlign
+{
+    Left,
+    Right
+};
 
 struct ListColumnInfo
 {

@@ -14,7 +14,8 @@ extern mpg123_handle_struct* g_hInfoDecoder;
 bool InitInfoDecoder();
 void ExitInfoDecoder();
 
-enum class StreamOpenResult {
+enum class StreamOpenResult
+{
     Ok,          // the stream figures are in the record
     NotReadable, // missing, not a regular file, or no access: unusable without a message
     Trouble,     // libmpg123 could not open the stream or read its format: unusable, message text given

@@ -111,7 +111,8 @@ int LoadSettings()
 
     g_Settings.SameAsSrc = ReadRangedInt(kOutput, QStringLiteral("SameAsSrc"), 0, INT32_MIN, INT32_MAX);
     g_Settings.LameBits = static_cast<int16_t>(ReadRangedInt(kMp3, QStringLiteral("LameBits"), 11, 0, 16));
-    g_Settings.LameChannel = static_cast<int16_t>(ReadRangedInt(kMp3, QStringLiteral("LameChannel"), 0, 0, 4));
+    g_Settings.LameChannel =
+        static_cast<int16_t>(ReadRangedInt(kMp3, QStringLiteral("LameChannel"), 0, 0, 4));
     g_Settings.Freq = static_cast<int16_t>(ReadRangedInt(kMp3, QStringLiteral("Freq"), 0, 0, 9));
 
     // Paths from another system or cut at the buffer size are not used as paths.

@@ -8,13 +8,13 @@
 // The output settings, named after their Config.ini keys.
 struct CSettings
 {
-    int32_t SameAsSrc = 0;  // nonzero: ask for the output path at every join
-    QString DesDir;         // output folder, ends with '/'
-    QString LastDir;        // folder selected in the folder tree at the last close
+    int32_t SameAsSrc = 0;                     // nonzero: ask for the output path at every join
+    QString DesDir;                            // output folder, ends with '/'
+    QString LastDir;                           // folder selected in the folder tree at the last close
     QString Name = QStringLiteral("Untitled"); // default output file name, without extension
-    int16_t LameBits = 11;  // index into k_aBitrateTable
+    int16_t LameBits = 11;                     // index into k_aBitrateTable
     int16_t LameChannel = 0; // 0 automatic, 1 mono, 2 stereo, 3 joint stereo, 4 dual channel
-    int16_t Freq = 0;       // index into k_aFreqTable; 0 = automatic
+    int16_t Freq = 0;        // index into k_aFreqTable; 0 = automatic
 };
 
 extern CSettings g_Settings;

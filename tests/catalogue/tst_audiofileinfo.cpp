@@ -32,11 +32,12 @@ private slots:
 
     void columnTable()
     {
-        static const char* const headers[] = {"Name",     "Path",     "Type",          "Tag",      "Artist",
-                                              "Album Artist", "Album", "Track",        "Title",    "Genre",
-                                              "Date",     "Comment",  "Size(MB)",      "Last Modified",
-                                              "Duration", "Frequency", "Channel",      "Bitrate"};
-        static const int widths[] = {150, 150, 65, 100, 110, 110, 110, 85, 150, 70, 65, 110, 85, 120, 88, 96, 88, 88};
+        static const char* const headers[] = {
+            "Name",     "Path",          "Type",     "Tag",       "Artist",  "Album Artist",
+            "Album",    "Track",         "Title",    "Genre",     "Date",    "Comment",
+            "Size(MB)", "Last Modified", "Duration", "Frequency", "Channel", "Bitrate"};
+        static const int widths[] = {150, 150, 65,  100, 110, 110, 110, 85, 150,
+                                     70,  65,  110, 85,  120, 88,  96,  88, 88};
         QCOMPARE(int(kListColumns.size()), 18);
         for (int i = 0; i < COL_COUNT; ++i) {
             QCOMPARE(kListColumns[i].index, i);

@@ -81,7 +81,8 @@ private slots:
         QCOMPARE(g_Settings.Name, QStringLiteral("Untitled"));
         QCOMPARE(g_Settings.DesDir, QDir::homePath() + QStringLiteral("/Music/"));
         QCOMPARE(g_Settings.LastDir, QString());
-        QCOMPARE(OutputSummaryText(), QStringLiteral("  MP3:  CBR 128 kbps; Automatic Frequency; Automatic Channel;"));
+        QCOMPARE(OutputSummaryText(),
+                 QStringLiteral("  MP3:  CBR 128 kbps; Automatic Frequency; Automatic Channel;"));
     }
 
     void summary_data()
@@ -90,8 +91,12 @@ private slots:
         QTest::addColumn<int>("freq");
         QTest::addColumn<int>("channel");
         QTest::addColumn<QString>("text");
-        QTest::newRow("start values") << 11 << 0 << 0 << "CBR 128 kbps; Automatic Frequency; Automatic Channel;";
-        QTest::newRow("192 automatic") << 14 << 0 << 0 << "CBR 192 kbps; Automatic Frequency; Automatic Channel;";
+        QTest::newRow("start values")
+            << 11 << 0 << 0 << "CBR 128 kbps; Automatic Frequency; Automatic Channel;";
+        QTest::newRow("192 automatic")
+            << 13 << 0 << 0 << "CBR 192 kbps; Automatic Frequency; Automatic Channel;";
+        QTest::newRow("224 automatic")
+            << 14 << 0 << 0 << "CBR 224 kbps; Automatic Frequency; Automatic Channel;";
         QTest::newRow("44100 joint") << 11 << 8 << 3 << "CBR 128 kbps; 44100 Hz; Joint Stereo;";
         QTest::newRow("8 kbps 8000 mono") << 0 << 1 << 1 << "CBR   8 kbps;  8000 Hz; Mono;";
         QTest::newRow("320 48000 stereo") << 16 << 9 << 2 << "CBR 320 kbps; 48000 Hz; Stereo;";
@@ -113,9 +118,10 @@ private slots:
 
     void onlyLameBitsInFile()
     {
+        // Index 14 of the bit-rate table is 224 kbit/s.
         StartWith("[MP3]\nLameBits=14\n");
         QCOMPARE(OutputSummaryText(),
-                 QStringLiteral("  MP3:  CBR 192 kbps; Automatic Frequency; Automatic Channel;"));
+                 QStringLiteral("  MP3:  CBR 224 kbps; Automatic Frequency; Automatic Channel;"));
         QCOMPARE(g_Settings.Name, QStringLiteral("Untitled"));
     }
 
@@ -132,7 +138,7 @@ private slots:
         QCOMPARE(SaveSettings(QStringLiteral("/home/me/Music")), 1);
         QCOMPARE(ReadAll(Config()), QStringLiteral("[OUTPUT]\nSameAsSrc=1\nDesDir=/srv/out put/\n"
                                                    "LastDir=/home/me/Music\nName=Mix ü\n"
-                                                   "[MP3]\nLameBits=16\nLameChannel=3\nFreq=8\n"));
+                                                   "\n[MP3]\nLameBits=16\nLameChannel=3\nFreq=8\n"));
         g_Settings = CSettings();
         QCOMPARE(LoadSettings(), 1);
         QCOMPARE(g_Settings.SameAsSrc, 1);
@@ -172,31 +178,34 @@ private slots:
         QTest::addColumn<int>("sameAsSrc");
         QTest::addColumn<QString>("name");
         const QByteArray long1100(1100, 'x');
-        QTest::newRow("in range") << QByteArray("[MP3]\nLameBits=0\nLameChannel=4\nFreq=9\n") << 0 << 4 << 9 << 0
-                                  << "Untitled";
-        QTest::newRow("out of range") << QByteArray("[MP3]\nLameBits=17\nLameChannel=-1\nFreq=10\n") << 11 << 0
-                                      << 0 << 0 << "Untitled";
+        QTest::newRow("in range") << QByteArray("[MP3]\nLameBits=0\nLameChannel=4\nFreq=9\n") << 0 << 4 << 9
+                                  << 0 << "Untitled";
+        QTest::newRow("out of range")
+            << QByteArray("[MP3]\nLameBits=17\nLameChannel=-1\nFreq=10\n") << 11 << 0 << 0 << 0 << "Untitled";
         QTest::newRow("not numbers") << QByteArray("[MP3]\nLameBits=abc\nLameChannel=\nFreq=3x\n"
                                                    "[OUTPUT]\nSameAsSrc=yes\n")
                                      << 11 << 0 << 0 << 0 << "Untitled";
-        QTest::newRow("case and blanks") << QByteArray("[mp3]\n  lamebits = 13 \n[Output]\nsameassrc=1\nNAME= Song \n")
-                                         << 13 << 0 << 0 << 1 << "Song";
-        QTest::newRow("duplicates first wins") << QByteArray("[MP3]\nLameBits=3\nLameBits=4\n[MP3]\nFreq=2\n") << 3
-                                               << 0 << 2 << 0 << "Untitled";
-        QTest::newRow("lines without equals") << QByteArray("junk\n[MP3]\nLameBits\nnoise line\nFreq=5\n") << 11 << 0
-                                              << 5 << 0 << "Untitled";
-        QTest::newRow("crlf and bom") << QByteArray("\xEF\xBB\xBF[OUTPUT]\r\nName=Crlf\r\n[MP3]\r\nLameBits=12\r\n")
-                                      << 12 << 0 << 0 << 0 << "Crlf";
-        QTest::newRow("name sanitized") << QByteArray("[OUTPUT]\nName=a/b:c*?\n") << 11 << 0 << 0 << 0 << "a_b_c__";
+        QTest::newRow("case and blanks")
+            << QByteArray("[mp3]\n  lamebits = 13 \n[Output]\nsameassrc=1\nNAME= Song \n") << 13 << 0 << 0
+            << 1 << "Song";
+        QTest::newRow("duplicates first wins")
+            << QByteArray("[MP3]\nLameBits=3\nLameBits=4\n[MP3]\nFreq=2\n") << 3 << 0 << 2 << 0 << "Untitled";
+        QTest::newRow("lines without equals")
+            << QByteArray("junk\n[MP3]\nLameBits\nnoise line\nFreq=5\n") << 11 << 0 << 5 << 0 << "Untitled";
+        QTest::newRow("crlf and bom")
+            << QByteArray("\xEF\xBB\xBF[OUTPUT]\r\nName=Crlf\r\n[MP3]\r\nLameBits=12\r\n") << 12 << 0 << 0
+            << 0 << "Crlf";
+        QTest::newRow("name sanitized")
+            << QByteArray("[OUTPUT]\nName=a/b:c*?\n") << 11 << 0 << 0 << 0 << "a_b_c__";
         QTest::newRow("name empty") << QByteArray("[OUTPUT]\nName=\n") << 11 << 0 << 0 << 0 << "Untitled";
-        QTest::newRow("name cut") << QByteArray("[OUTPUT]\nName=" + long1100 + "\n[MP3]\nFreq=4\n") << 11 << 0 << 4
-                                  << 0 << "Untitled";
+        QTest::newRow("name cut") << QByteArray("[OUTPUT]\nName=" + long1100 + "\n[MP3]\nFreq=4\n") << 11 << 0
+                                  << 4 << 0 << "Untitled";
         QByteArray garbage;
         for (int i = 0; i < 4096; ++i) {
             garbage.append(static_cast<char>((i * 7919 + 13) & 0xFF));
         }
-        QTest::newRow("binary garbage") << QByteArray(garbage + "\n[MP3]\nLameBits=2\n") << 2 << 0 << 0 << 0
-                                        << "Untitled";
+        QTest::newRow("binary garbage")
+            << QByteArray(garbage + "\n[MP3]\nLameBits=2\n") << 2 << 0 << 0 << 0 << "Untitled";
         QByteArray huge = "[MP3]\nLameChannel=2\n";
         for (int i = 0; i < 200000; ++i) {
             huge += "Key" + QByteArray::number(i) + "=value\n";
@@ -255,7 +264,8 @@ private slots:
         QCOMPARE(m_messages[0].text, QStringLiteral("Fail to create folder %1/Tarnwick !!").arg(blocker));
         QCOMPARE(m_messages[0].icon, MessageIcon::None);
         QCOMPARE(g_Settings.Name, QStringLiteral("Untitled"));
-        QCOMPARE(OutputSummaryText(), QStringLiteral("  MP3:  CBR 128 kbps; Automatic Frequency; Automatic Channel;"));
+        QCOMPARE(OutputSummaryText(),
+                 QStringLiteral("  MP3:  CBR 128 kbps; Automatic Frequency; Automatic Channel;"));
         // Nothing is written later and no further message appears.
         QCOMPARE(SaveSettings(QString()), 0);
         QCOMPARE(m_messages.size(), 1);
