@@ -183,13 +183,15 @@ uint32_t EncodeChunk(BeStream handle, uint32_t samplesPerChannel, const float* l
     if (!left || (stream->channels == 2 && !right)) {
         return BE_ERR_INVALID_FORMAT_PARAMETERS;
     }
+    // Room for the placeholder Info frame in front of the first output.
+    const std::size_t reserve = stream->ownInfo.Reserve();
     const int result = lame_encode_buffer_float(stream->flags, left, stream->channels == 2 ? right : nullptr,
-                                                static_cast<int>(samplesPerChannel), output,
-                                                static_cast<int>(stream->outputBytes));
+                                                static_cast<int>(samplesPerChannel), output + reserve,
+                                                static_cast<int>(stream->outputBytes - reserve));
     if (result < 0) {
         return CodeOfEncoderResult(result);
     }
-    *bytesWritten = static_cast<uint32_t>(result);
+    *bytesWritten = static_cast<uint32_t>(stream->ownInfo.Place(output, static_cast<std::size_t>(result)));
     return BE_ERR_SUCCESSFUL;
 }
 
