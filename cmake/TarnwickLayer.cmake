@@ -23,12 +23,12 @@ function(tarnwick_layer)
                                                    QT_NO_CAST_FROM_BYTEARRAY QT_NO_NARROWING_CONVERSIONS_IN_CONNECT)
 endfunction()
 
-# tarnwick_tests(LAYER <folder> LIBS <libs...> [LABELS <labels...>])
+# tarnwick_tests(LAYER <folder> LIBS <libs...> [LABELS <labels...>] [DEPENDS <targets...>])
 #   One test executable per tst_*.cpp in the calling folder, registered with
 #   CTest and run on the offscreen platform inside a private home folder
 #   (the test support library's main sets that up).
 function(tarnwick_tests)
-    cmake_parse_arguments(ARG "" "LAYER" "LIBS;LABELS" ${ARGN})
+    cmake_parse_arguments(ARG "" "LAYER" "LIBS;LABELS;DEPENDS" ${ARGN})
     file(GLOB tests CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/tst_*.cpp)
     foreach(src ${tests})
         get_filename_component(base ${src} NAME_WE)
@@ -36,6 +36,11 @@ function(tarnwick_tests)
         set(target test_${ARG_LAYER}_${short})
         add_executable(${target} ${src})
         target_link_libraries(${target} PRIVATE tarnwick_testsupport ${ARG_LIBS} Qt6::Test)
+        foreach(dep ${ARG_DEPENDS})
+            if(TARGET ${dep})
+                add_dependencies(${target} ${dep})
+            endif()
+        endforeach()
         add_test(NAME ${ARG_LAYER}.${short} COMMAND ${target})
         set_tests_properties(${ARG_LAYER}.${short} PROPERTIES
             LABELS "${ARG_LAYER};${ARG_LABELS}"
