@@ -7,13 +7,16 @@
 #include <QVariant>
 
 #include <limits>
+#include <mutex>
 
 namespace AppProfile {
 namespace {
 
-// Every call opens the profile by name (QSettings objects are cheap and may
-// be used on any thread), so it does not depend on the names set on the core
-// application.
+// Every call opens the profile by name, so it does not depend on the names
+// set on the core application. Calls are serialised: the profile is small and
+// rarely used, and QSettings reaches the C library's time-zone state, which
+// the thread checker cannot see to be locked.
+std::mutex s_mutex;
 
 QString Organisation()
 {
@@ -42,6 +45,7 @@ QString ValuePath(const QString& section, const QString& key)
 // value held before is put back, so the store stays as the file has it.
 bool WriteValue(const QString& section, const QString& key, const QVariant& value)
 {
+    const std::lock_guard<std::mutex> lock(s_mutex);
     QSettings settings(QSettings::NativeFormat, QSettings::UserScope, Organisation(), Application());
     if (!settings.isWritable()) {
         return false;
@@ -71,6 +75,7 @@ void Init()
 
 int ReadInt(const QString& section, const QString& key, int defaultValue)
 {
+    const std::lock_guard<std::mutex> lock(s_mutex);
     QSettings settings(QSettings::NativeFormat, QSettings::UserScope, Organisation(), Application());
     const QVariant value = settings.value(ValuePath(section, key));
     // A byte block is not an integer, nor is text that is not a whole number.
@@ -90,6 +95,7 @@ int ReadInt(const QString& section, const QString& key, int defaultValue)
 
 QByteArray ReadBinary(const QString& section, const QString& key)
 {
+    const std::lock_guard<std::mutex> lock(s_mutex);
     QSettings settings(QSettings::NativeFormat, QSettings::UserScope, Organisation(), Application());
     const QVariant value = settings.value(ValuePath(section, key));
     return value.typeId() == QMetaType::QByteArray ? value.toByteArray() : QByteArray();
@@ -97,6 +103,7 @@ QByteArray ReadBinary(const QString& section, const QString& key)
 
 bool HasValue(const QString& section, const QString& key)
 {
+    const std::lock_guard<std::mutex> lock(s_mutex);
     QSettings settings(QSettings::NativeFormat, QSettings::UserScope, Organisation(), Application());
     return settings.contains(ValuePath(section, key));
 }
