@@ -25,8 +25,6 @@ class LameInfoFrame
 public:
     // Size of the Info header after the side information.
     static constexpr int kInfoBytes = 156;
-    // A placeholder never needs more than this.
-    static constexpr std::size_t kMaxFrameBytes = 1441;
 
     // CRC-16 as the Info header uses it (polynomial 0x8005, reflected, start 0).
     static uint16_t Crc16(const unsigned char* data, std::size_t size, uint16_t crc = 0)
