@@ -1,6 +1,7 @@
 // The "ANSI code page" of 8-bit tag texts: the locale's character set when it
 // is a legacy 8-bit or multi-byte set, else Windows-1252; TARNWICK_CODEPAGE
-// (an iconv name) overrides it. Conversions go through iconv.
+// (an iconv name) overrides it; an override iconv does not know gives
+// Windows-1252 too. Conversions go through iconv. Safe to call from any thread.
 #pragma once
 
 #include <QByteArray>

@@ -11,7 +11,8 @@ QString AppDataFolder();
 // The XDG music and desktop folders when they exist, else empty.
 QString MusicFolder();
 QString DesktopFolder();
-// The home folder, without a trailing '/'.
+// $HOME when it is an absolute path, else the account's home folder; empty
+// when neither names one. Without a trailing '/' (except the root "/").
 QString HomeFolder();
 
 } // namespace KnownFolders
