@@ -17,4 +17,4 @@ mkdir -p demo
 
 # Prints: path, duration, rate, channels and bit rate of the joined file.
 "$bin/tarnwick-join" --overwrite -o demo/joined.mp3 demo/0*.mp3 | awk -F'\t' \
-    '{ printf "Joined file: %s\nDuration:    %s\nFormat:      %s, %s, %s\n", $1, $2, $3, $4, $5 }'
+    '{ printf "Joined file: %s\nDuration:    %s\nFormat:      %s, %s channel(s), %s\n", $1, $2, $3, $4, $5 }'
