@@ -26,7 +26,10 @@ bool InitJoinDecoder()
     if (!g_hJoinDecoder) {
         return false;
     }
+    // Quiet, and never resampled behind the stage's back: a stream at another
+    // rate than asked for must fail instead.
     mpg123_param(g_hJoinDecoder, MPG123_ADD_FLAGS, MPG123_QUIET, 0.0);
+    mpg123_param(g_hJoinDecoder, MPG123_REMOVE_FLAGS, MPG123_AUTO_RESAMPLE, 0.0);
     return true;
 }
 
@@ -84,6 +87,15 @@ int CConversionTask::Decode(CJoinRun& run)
         LogFailedSource(run, LOG_ERROR);
         return 0;
     }
+    // The stream's own format is accepted at every rate too, so a file that
+    // no longer has the recorded format is recognised below instead of being
+    // converted by libmpg123 (or failing inside it with a message of its own).
+    const long* rates = nullptr;
+    size_t nRates = 0;
+    mpg123_rates(&rates, &nRates);
+    for (size_t i = 0; i < nRates; ++i) {
+        mpg123_format(handle, rates[i], MPG123_MONO | MPG123_STEREO, MPG123_ENC_SIGNED_32);
+    }
     if (mpg123_open(handle, QFile::encodeName(m_strSourcePath).constData()) != MPG123_OK) {
         run.Log(QStringLiteral("Trouble with mpg123: ") + Mpg123Text(handle), LOG_ERROR);
         LogFailedSource(run, LOG_ERROR);
@@ -93,12 +105,16 @@ int CConversionTask::Decode(CJoinRun& run)
     OpenStream stream(handle);
 
     // A file that no longer has the recorded format (replaced, emptied, not
-    // MP3 at all) gives nothing.
+    // MP3 at all) gives nothing; the stream itself must have the format, not
+    // only libmpg123's output of it.
     long gotRate = 0;
     int gotChannels = 0;
     int gotEncoding = 0;
+    mpg123_frameinfo frame{};
     if (mpg123_getformat(handle, &gotRate, &gotChannels, &gotEncoding) != MPG123_OK || gotRate != rate ||
-        gotChannels != channels || gotEncoding != MPG123_ENC_SIGNED_32) {
+        gotChannels != channels || gotEncoding != MPG123_ENC_SIGNED_32 ||
+        mpg123_info(handle, &frame) != MPG123_OK || frame.rate != rate ||
+        (frame.mode == MPG123_M_MONO ? 1 : 2) != channels) {
         run.Log(QStringLiteral("Invalid Format!"), LOG_ERROR);
         LogFailedSource(run, LOG_ERROR);
         return 0;
