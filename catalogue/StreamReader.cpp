@@ -64,27 +64,48 @@ QString TroubleText(mpg123_handle* handle)
 
 } // namespace
 
+int OpenRegularFile(const QString& path)
+{
+    // Non-blocking, so a named pipe called x.mp3 cannot hang the open; only
+    // regular files are read as audio.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    struct stat st;
+    if (fd < 0) {
+        return -1;
+    }
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return -1;
+    }
+    // Blocking reads from here on; a regular file never blocks for long.
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return fd;
+}
+
 StreamOpenResult ReadStreamFigures(mpg123_handle* handle, const QString& path, CAudioFileInfo& info,
                                    QString* troubleText, bool* durationKnown)
+{
+    FileDescriptor fd(OpenRegularFile(path));
+    if (fd.Get() < 0) {
+        if (durationKnown) {
+            *durationKnown = false;
+        }
+        info.m_bUnusable = 1;
+        return StreamOpenResult::NotReadable;
+    }
+    return ReadStreamFiguresFromFd(handle, fd.Get(), info, troubleText, durationKnown);
+}
+
+StreamOpenResult ReadStreamFiguresFromFd(mpg123_handle* handle, int fd, CAudioFileInfo& info, QString* troubleText,
+                                         bool* durationKnown)
 {
     if (durationKnown) {
         *durationKnown = false;
     }
-    // Non-blocking, so a named pipe called x.mp3 cannot hang the open; only
-    // regular files are read as audio.
-    FileDescriptor fd(::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
-    struct stat st;
-    if (fd.Get() < 0 || ::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode)) {
-        info.m_bUnusable = 1;
-        return StreamOpenResult::NotReadable;
-    }
-    // Blocking reads from here on; a regular file never blocks for long.
-    ::fcntl(fd.Get(), F_SETFL, ::fcntl(fd.Get(), F_GETFL) & ~O_NONBLOCK);
-
     long rate = 0;
     int channels = 0;
     int encoding = 0;
-    if (!handle || mpg123_open_fd(handle, fd.Get()) != MPG123_OK ||
+    if (!handle || ::lseek(fd, 0, SEEK_SET) != 0 || mpg123_open_fd(handle, fd) != MPG123_OK ||
         mpg123_getformat(handle, &rate, &channels, &encoding) != MPG123_OK) {
         if (troubleText) {
             *troubleText = TroubleText(handle);

@@ -29,3 +29,11 @@ enum class StreamOpenResult
 // durationKnown tells whether the duration counts toward the list total.
 StreamOpenResult ReadStreamFigures(mpg123_handle_struct* handle, const QString& path, CAudioFileInfo& info,
                                    QString* troubleText = nullptr, bool* durationKnown = nullptr);
+
+// Opens path read-only and non-blocking for the readers: -1 when it cannot be
+// opened or is not a regular file. The descriptor is in blocking mode again.
+int OpenRegularFile(const QString& path);
+
+// As ReadStreamFigures, on a descriptor from OpenRegularFile (left open).
+StreamOpenResult ReadStreamFiguresFromFd(mpg123_handle_struct* handle, int fd, CAudioFileInfo& info,
+                                         QString* troubleText = nullptr, bool* durationKnown = nullptr);
