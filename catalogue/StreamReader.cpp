@@ -96,8 +96,8 @@ StreamOpenResult ReadStreamFigures(mpg123_handle* handle, const QString& path, C
     return ReadStreamFiguresFromFd(handle, fd.Get(), info, troubleText, durationKnown);
 }
 
-StreamOpenResult ReadStreamFiguresFromFd(mpg123_handle* handle, int fd, CAudioFileInfo& info, QString* troubleText,
-                                         bool* durationKnown)
+StreamOpenResult ReadStreamFiguresFromFd(mpg123_handle* handle, int fd, CAudioFileInfo& info,
+                                         QString* troubleText, bool* durationKnown)
 {
     if (durationKnown) {
         *durationKnown = false;

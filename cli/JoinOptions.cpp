@@ -141,6 +141,8 @@ bool ParseJoinOptions(const QStringList& args, JoinOptions& options, QString& er
             options.quiet = noValue();
         } else if (arg == QLatin1String("--skip-unusable")) {
             options.skipUnusable = noValue();
+        } else if (arg == QLatin1String("--list")) {
+            options.list = noValue();
         } else if (arg == QLatin1String("-h") || arg == QLatin1String("--help")) {
             options.help = noValue();
         } else {
@@ -158,7 +160,7 @@ bool ParseJoinOptions(const QStringList& args, JoinOptions& options, QString& er
         error = QStringLiteral("no input file given");
         return false;
     }
-    if (options.output.isEmpty()) {
+    if (!options.list && options.output.isEmpty()) {
         error = QStringLiteral("no output file given (-o OUTPUT.mp3)");
         return false;
     }
@@ -180,6 +182,7 @@ QString JoinUsageText()
                           "      --overwrite        replace an existing OUTPUT (otherwise a numbered name\n"
                           "                         such as \"OUTPUT (2).mp3\" is used)\n"
                           "      --skip-unusable    leave out inputs that cannot be read or decoded\n"
+                          "      --list             print the file list's cells of each FILE, join nothing\n"
                           "  -q, --quiet            no info lines and no progress line\n"
                           "  -h, --help             this text\n"
                           "\n"

@@ -14,6 +14,7 @@ struct JoinOptions
     bool quiet = false;
     bool skipUnusable = false;
     bool help = false;
+    bool list = false; // print the list cells of the inputs, join nothing
     QString output;
     QStringList inputs;
 };

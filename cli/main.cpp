@@ -1,5 +1,6 @@
 // tarnwick-join: joins MP3 files into one newly encoded MP3 from the command
 // line, with the same engine and settings as the window application.
+#include "FileListing.h"
 #include "JoinConsole.h"
 #include "JoinOptions.h"
 #include "JoinSources.h"
@@ -136,6 +137,13 @@ int main(int argc, char** argv)
         return 1;
     }
     InitSoxOnce();
+
+    if (options.list) {
+        const int status = PrintFileList(options.inputs);
+        ExitJoinDecoder();
+        ExitInfoDecoder();
+        return status;
+    }
 
     std::vector<CFileToBeJoin> files;
     const bool usable = GatherSources(options.inputs, options.skipUnusable, files);
