@@ -220,6 +220,34 @@ private slots:
         QVERIFY(!QFile::exists(out));
     }
 
+    void listPrintsTheListCells()
+    {
+        const QString garbage = Path(QStringLiteral("list-garbage.mp3"));
+        QFile g(garbage);
+        QVERIFY(g.open(QIODevice::WriteOnly));
+        g.write(QByteArray(3000, '\x33'));
+        g.close();
+
+        Result r = RunJoin({QStringLiteral("--list"), m_a, m_mono});
+        QCOMPARE(r.exitCode, 0);
+        const QStringList lines = r.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 3);
+        QCOMPARE(lines[0], QStringLiteral("Name\tPath\tType\tTag\tArtist\tAlbum Artist\tAlbum\tTrack\tTitle\tGenre\t"
+                                          "Date\tComment\tSize(MB)\tLast Modified\tDuration\tFrequency\tChannel\tBitrate"));
+        const QStringList mono = lines[2].split(QLatin1Char('\t'));
+        QCOMPARE(mono.size(), 18);
+        QCOMPARE(mono[0], QStringLiteral("ü mono.mp3"));
+        QCOMPARE(mono[1], m_dir.path() + QLatin1Char('/'));
+        QCOMPARE(mono[15], QStringLiteral("22050 Hz"));
+        QCOMPARE(mono[16], QStringLiteral("1 (Mono)"));
+
+        r = RunJoin({QStringLiteral("--list"), m_a, garbage});
+        QCOMPARE(r.exitCode, 1);
+        QVERIFY2(r.err.contains(QStringLiteral("error: Trouble with mpg123: ")), qPrintable(r.err));
+        QCOMPARE(r.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts).value(2).split(QLatin1Char('\t')).value(2),
+                 QStringLiteral("Unknown"));
+    }
+
     void terminateActsAsCancel()
     {
         const QString longInput = Make(QStringLiteral("long.mp3"), 44100, 2, 240.0);
