@@ -28,7 +28,8 @@ QObject* AnchorForThread(QThread* thread)
     static std::map<QThread*, QObject*> anchors;
     std::lock_guard<std::mutex> lock(mutex);
     QObject*& anchor = anchors[thread];
-    if (!anchor) {
+    // A thread that ended may have left its address to a new one.
+    if (!anchor || anchor->thread() != thread) {
         anchor = new QObject;
         anchor->moveToThread(thread);
     }

@@ -26,8 +26,11 @@ QString OutputFolderOf(const QString& path)
     return path.left(slash);
 }
 
-QString MakeUniquePath(const QString& path)
+QString MakeUniquePath(const QString& path, bool* pbCreated)
 {
+    if (pbCreated) {
+        *pbCreated = false;
+    }
     const qsizetype slash = path.lastIndexOf(u'/');
     const qsizetype dot = path.lastIndexOf(u'.');
     // A dot in a folder name is no extension.
@@ -41,6 +44,9 @@ QString MakeUniquePath(const QString& path)
         const int fd = ::open(Bytes(candidate).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0) {
             ::close(fd);
+            if (pbCreated) {
+                *pbCreated = true;
+            }
             return candidate;
         }
         if (errno != EEXIST) {

@@ -17,8 +17,9 @@ QString OutputFolderOf(const QString& path);
 // The candidate is created empty with O_EXCL, so a name taken meanwhile by
 // another program moves on to the next number and the returned file cannot be
 // an existing one. When creation fails for another reason the candidate is
-// returned anyway (opening it for writing then reports the failure).
-QString MakeUniquePath(const QString& path);
+// returned anyway (opening it for writing then reports the failure);
+// pbCreated tells whether the file was created here.
+QString MakeUniquePath(const QString& path, bool* pbCreated = nullptr);
 
 // True when path exists and is the same file (device and inode, links
 // followed) as one of the files.

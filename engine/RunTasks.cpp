@@ -73,8 +73,9 @@ bool CJoinRun::RunOneTask(int nIndex)
         return false;
     }
     if (!m_Settings.SameAsSrc && QFileInfo::exists(task->m_strOutputPath)) {
-        task->m_strOutputPath = MakeUniquePath(task->m_strOutputPath);
-        task->m_bFreshOutput = 1;
+        bool bCreated = false;
+        task->m_strOutputPath = MakeUniquePath(task->m_strOutputPath, &bCreated);
+        task->m_bFreshOutput = bCreated ? 1 : 0;
     }
 
     PostText(WM_JOIN_SET_SOURCE, task->m_strSourcePath);

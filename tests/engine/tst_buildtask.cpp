@@ -195,8 +195,10 @@ void TestBuildTask::uniquePath()
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write("x");
     }
-    const QString unique = MakeUniquePath(dir.filePath(name));
+    bool created = false;
+    const QString unique = MakeUniquePath(dir.filePath(name), &created);
     QCOMPARE(unique, dir.filePath(result));
+    QVERIFY(created);
     // The name is taken at once, empty, and the original is untouched.
     QCOMPARE(QFileInfo(unique).size(), 0);
     QCOMPARE(QFileInfo(dir.filePath(name)).size(), 1);
