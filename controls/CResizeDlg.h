@@ -74,6 +74,8 @@ public:
 
     CSizeGripExt& Grip() { return m_grip; }
 
+    void done(int result) override;
+
     WindowPlacementStore m_placement;
     QString m_strPlacementKey;
 
@@ -83,7 +85,6 @@ protected:
     // their own close handling instead.
     virtual void OnClose();
 
-    void done(int result) override;
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
