@@ -8,14 +8,15 @@ struct Id3v2Probe
     bool bPresent = false;
     int nMajorVersion = 0;
     long nTagBytes = 0;   // header, frames, padding and footer
-    bool bUnsafe = false; // a frame states or inflates to too much: skip the tag's fields
+    bool bUnsafe = false; // a frame would inflate to too much: skip the tag's fields
 };
 
-// Frames stating more than this, or inflating to more than this or to more
-// than kMaxInflation times their stored size, make the tag unsafe.
+// A compressed frame that inflates to more than this, or to more than
+// kMaxInflation times its stored size, makes the tag unsafe.
 inline constexpr long kMaxFrameBytes = 64L * 1024 * 1024;
 inline constexpr long kMaxInflation = 64;
 
-// Reads the tag header and walks the frame headers of the tag at the start
-// of fd (read with pread, the descriptor's offset is not used).
+// Reads the tag at the start of fd (with pread; the descriptor's offset is
+// not used) and walks its frames as the tag library will, inflating each
+// compressed frame into a scratch buffer only to measure it.
 Id3v2Probe ProbeId3v2(int fd);

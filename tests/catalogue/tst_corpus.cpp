@@ -233,27 +233,6 @@ const CellException kCellExceptions[] = {
     {"taglib/garbage.mp3", COL_TITLE, "Title A", "ID3v2 tag after 2,047 bytes of junk"},
 };
 
-// Faults of the readers: the expected cells are right (TagLib reads these
-// tags in full), the readers get them wrong.
-struct KnownFault
-{
-    const char* path;
-    const char* fault;
-};
-
-const KnownFault kKnownFaults[] = {
-    // The ID3v2.3 tag is unsynchronised as a whole; the frame-size guard walks
-    // the raw bytes, where the inserted zero bytes shift every frame after
-    // the first, reads text as a 784 MiB frame and hides all the fields.
-    {"taglib/unsynch.id3", "the frame-size guard does not undo unsynchronisation and hides the fields"},
-    // The ID3v2.4 tag stores plain (not syncsafe) frame sizes, as iTunes did;
-    // TagLib reads such sizes as plain numbers, the guard as syncsafe ones,
-    // lands inside the picture, reads it as a 249 MiB frame and hides all
-    // the fields.
-    {"taglib/005411.id3",
-     "the frame-size guard reads non-syncsafe ID3v2.4 sizes differently and hides the fields"},
-};
-
 template <typename Entry, size_t N> const Entry* Find(const Entry (&table)[N], const QString& path)
 {
     for (const Entry& entry : table) {
@@ -474,9 +453,6 @@ private slots:
         for (const CellException& entry : kCellExceptions) {
             QVERIFY2(TagsReadByMutagen(m_manifest.value(QString::fromUtf8(entry.path))), entry.path);
         }
-        for (const KnownFault& entry : kKnownFaults) {
-            QVERIFY2(TagsReadByMutagen(m_manifest.value(QString::fromUtf8(entry.path))), entry.path);
-        }
     }
 
     void everyFileIsRead_data()
@@ -622,11 +598,6 @@ private slots:
                                    .arg(QLatin1String(kColumnNames[column]), row.cells[column],
                                         expected[column]);
             }
-        }
-        if (const KnownFault* fault = Find(kKnownFaults, path)) {
-            const QByteArray comment =
-                QByteArray(fault->fault) + " (" + differences.join(QStringLiteral("; ")).toUtf8() + ')';
-            QEXPECT_FAIL("", comment.constData(), Continue);
         }
         QVERIFY2(differences.isEmpty(), qPrintable(differences.join(QStringLiteral("; "))));
     }
