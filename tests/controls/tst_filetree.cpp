@@ -418,6 +418,19 @@ private slots:
         QCOMPARE(m_pTree->GetSelectedPath(), P("Named"));
     }
 
+    void proposedNameSkipsTakenNames()
+    {
+        QVERIFY(QFile::link(P("nowhere"), P("New Folder"))); // a dangling link still takes the name
+        WriteFile(P(QStringLiteral("New Folder (2)")));
+        m_pTree->Refresh();
+        QTreeWidgetItem* folder = Select(m_strCase);
+        QVERIFY(folder);
+        QVERIFY(m_pTree->CreateFolder(folder));
+        QVERIFY(QFileInfo(P("New Folder (3)")).isDir());
+        QCOMPARE(m_pTree->GetSelectedPath(), P("New Folder (3)"));
+        QVERIFY(QFileInfo(P("New Folder")).isSymLink());
+    }
+
     void createFolderRefusesBadNames()
     {
         m_pTree->Refresh();
