@@ -45,6 +45,6 @@ function(tarnwick_tests)
         set_tests_properties(${ARG_LAYER}.${short} PROPERTIES
             LABELS "${ARG_LAYER};${ARG_LABELS}"
             TIMEOUT 600
-            ENVIRONMENT "QT_QPA_PLATFORM=offscreen;TARNWICK_BIN_DIR=${CMAKE_BINARY_DIR}/bin;TARNWICK_CORPUS_DIR=${TARNWICK_CORPUS_DIR};TSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/tests/tsan.supp halt_on_error=1 second_deadlock_stack=1;ASAN_OPTIONS=detect_leaks=1;UBSAN_OPTIONS=print_stacktrace=1 halt_on_error=1;LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/tests/lsan.supp")
+            ENVIRONMENT "QT_QPA_PLATFORM=offscreen;TARNWICK_BIN_DIR=${CMAKE_BINARY_DIR}/bin;TARNWICK_CORPUS_DIR=${TARNWICK_CORPUS_DIR};TSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/tests/tsan.supp halt_on_error=1 second_deadlock_stack=1;ASAN_OPTIONS=detect_leaks=1;UBSAN_OPTIONS=print_stacktrace=1 halt_on_error=1;LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/tests/lsan.supp print_suppressions=0")
     endforeach()
 endfunction()
