@@ -1,6 +1,7 @@
 // The information and tag readers: a file on disk read into a list row.
 #include "CodePage.h"
 #include "Fixtures.h"
+#include "FileTypes.h"
 #include "Id3v2Guard.h"
 #include "InformationReader.h"
 #include "StreamReader.h"
@@ -272,6 +273,27 @@ private slots:
         QCOMPARE(row.cells[COL_TRACK], QString());
         QCOMPARE(row.cells[COL_DATE], QString());
         QCOMPARE(row.cells[COL_ALBUM_ARTIST], QString());
+    }
+
+    void acceptedNames_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("accepted");
+        QTest::addColumn<bool>("skipped");
+        QTest::newRow("lower") << "x.mp3" << true << false;
+        QTest::newRow("upper") << "Y.MP3" << true << false;
+        QTest::newRow("mixed") << "z.Mp3" << true << false;
+        QTest::newRow("companion file") << "._x.mp3" << true << true;
+        QTest::newRow("other extension") << "x.mp3.txt" << false << false;
+        QTest::newRow("no dot") << "mp3" << false << false;
+        QTest::newRow("extension only in the middle") << "a.mp3x" << false << false;
+    }
+
+    void acceptedNames()
+    {
+        QFETCH(QString, name);
+        QTEST(HasAcceptedExtension(name), "accepted");
+        QTEST(IsSkippedByFolderScans(name), "skipped");
     }
 
     void splitTrackText_data()
