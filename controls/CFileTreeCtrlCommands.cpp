@@ -263,9 +263,10 @@ bool CFileTreeCtrl::RemoveFromDisk(QTreeWidgetItem* pItem, Qt::KeyboardModifiers
         }
     }
     auto result = std::make_shared<FileTreeOperations::Result>();
-    if (!RunDiskStep(item, [result, path, permanent] {
+    const MountTable mounts = MountTable::Read();
+    if (!RunDiskStep(item, [result, path, permanent, mounts] {
             *result = permanent ? FileTreeOperations::DeletePermanently(path)
-                                : FileTreeOperations::MoveToTrash(path);
+                                : FileTreeOperations::MoveToTrash(path, mounts);
         })) {
         return false;
     }
@@ -277,7 +278,8 @@ bool CFileTreeCtrl::RemoveFromDisk(QTreeWidgetItem* pItem, Qt::KeyboardModifiers
                 item->setExpanded(false);
             }
         } else {
-            ShowError(tr("Cannot move \"%1\" to the trash. Nothing was deleted.").arg(name));
+            ShowError(tr("Cannot move \"%1\" to the trash: %2. Nothing was deleted.")
+                          .arg(name, ErrorText(result->nError)));
         }
         return false;
     }

@@ -1,6 +1,8 @@
 // The folder tree's disk operations over the system calls.
 #include "FileTreeOperations.h"
 
+#include "FileTreeTrash.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -227,13 +229,10 @@ bool TouchesMount(const QString& path, const MountTable& mounts)
     return parent.bOk && !SameVolume(self, parent);
 }
 
-Result MoveToTrash(const QString& path)
+Result MoveToTrash(const QString& path, const MountTable& mounts)
 {
-    QFile file(path);
-    if (file.moveToTrash()) {
-        return Ok();
-    }
-    return Failed(Exists(path) ? EIO : ENOENT);
+    const int error = FileTreeTrash::MoveToTrash(path, mounts);
+    return error == 0 ? Ok() : Failed(error);
 }
 
 Result DeletePermanently(const QString& path)

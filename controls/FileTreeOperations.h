@@ -38,9 +38,9 @@ Result RenameNoReplace(const QString& from, const QString& to);
 // its own beside its parent folder.
 bool TouchesMount(const QString& path, const MountTable& mounts);
 
-// Moves path to the freedesktop trash. A failure never turns into a
-// permanent delete.
-Result MoveToTrash(const QString& path);
+// Moves path to the freedesktop trash (see FileTreeTrash). A failure never
+// turns into a permanent delete.
+Result MoveToTrash(const QString& path, const MountTable& mounts);
 
 // Deletes path for good. Links are removed as links; the walk never leaves
 // the volume (and mount) it started on and stops at the first failure.

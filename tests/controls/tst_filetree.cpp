@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QSignalSpy>
 #include <QTemporaryFile>
+#include <QUrl>
 #include <atomic>
 #include <memory>
 #include <thread>
@@ -551,9 +552,38 @@ private slots:
         QCOMPARE(MessageBox::ShownCount(), shown + (shift ? 1 : 0)); // only the permanent delete asks
         QCOMPARE(!QFileInfo::exists(P("victim")), gone);
         QCOMPARE(QFileInfo(trashed + QStringLiteral("/inside")).isDir(), inTrash);
+        QFile info(QFileInfo(trashed).path() + QStringLiteral("/../info/victim.trashinfo"));
+        QCOMPARE(info.exists(), inTrash);
+        if (inTrash) {
+            QVERIFY(info.open(QIODevice::ReadOnly));
+            QVERIFY(
+                info.readAll().startsWith("[Trash Info]\nPath=" + QUrl::toPercentEncoding(P("victim"), "/")));
+            info.close();
+            info.remove();
+        }
         // The previous sibling is selected next.
         QCOMPARE(m_pTree->GetSelectedPath(), gone ? P("a") : P("victim"));
         QDir(trashed).removeRecursively();
+    }
+
+    void failedTrashDeletesNothing()
+    {
+        MakeDirs({QStringLiteral("kept/inside")});
+        // A trash that cannot be made: a file where its folder would be.
+        const QString trash =
+            QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/Trash");
+        QDir(trash).removeRecursively();
+        WriteFile(trash);
+        m_pTree->Refresh();
+        QTreeWidgetItem* kept = Select(P("kept"));
+        QVERIFY(kept);
+        MessageBox::SetNextAnswer(MessageBox::kOk);
+        const bool removed = m_pTree->RemoveFromDisk(kept, Qt::NoModifier);
+        QFile::remove(trash);
+        QVERIFY(!removed);
+        QVERIFY(MessageBox::LastText().contains("trash"));
+        QVERIFY(QFileInfo(P("kept/inside")).isDir());
+        QCOMPARE(m_pTree->GetSelectedPath(), P("kept"));
     }
 
     void permanentDeleteRemovesLinksNotTargets()
