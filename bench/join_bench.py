@@ -77,6 +77,8 @@ def main():
     ap.add_argument("--out", required=True, help="work folder for the sets and outputs")
     ap.add_argument("--runs", type=int, default=5)
     args = ap.parse_args()
+    args.out = os.path.abspath(args.out)
+    args.bin = os.path.abspath(args.bin)
 
     for spec in (SAME, MIXED):
         mixed = spec is MIXED
@@ -85,12 +87,15 @@ def main():
         out_t = os.path.join(args.out, f"{spec['name']}-tarnwick.mp3")
         out_f = os.path.join(args.out, f"{spec['name']}-ffmpeg.mp3")
         results = {"tarnwick": [], "ffmpeg": []}
+        encoder_runs = []
+        encoder_cmd = [os.path.join(args.bin, "tarnwick-bench-encode"), "--rate", "44100", "--channels", "2",
+                       "--bitrate", "128"] + paths
         for _ in range(args.runs):
             results["tarnwick"].append(measure(tarnwick_cmd(args.bin, paths, out_t, mixed)))
             results["ffmpeg"].append(measure(ffmpeg_cmd(paths, out_f, mixed, args.out)))
-        enc = subprocess.run([os.path.join(args.bin, "tarnwick-bench-encode"), "--rate", "44100", "--channels",
-                              "2", "--bitrate", "128"] + paths, check=True, capture_output=True, text=True)
-        encoder_alone = float(enc.stdout.split()[0])
+            enc = subprocess.run(encoder_cmd, check=True, capture_output=True, text=True)
+            encoder_runs.append(float(enc.stdout.split()[0]))
+        encoder_alone = statistics.median(encoder_runs)
 
         medians = {}
         for prog, runs in results.items():
