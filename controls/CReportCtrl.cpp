@@ -144,7 +144,13 @@ CReportCtrl::~CReportCtrl()
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     if (IsEditActive())
         CloseEditor(false);
-    m_model->RemoveAllRows();
+    // The view lets go of the model first, so nobody listening to the list
+    // hears of rows going while the control is half destroyed; the rows and
+    // the records they own go with the model.
+    m_header->SetListModel(nullptr);
+    setModel(nullptr);
+    delete m_model;
+    m_model = nullptr;
 }
 
 void CReportCtrl::ApplyPalette()
@@ -312,8 +318,10 @@ size_t CReportCtrl::RowStoreBytes() const
 void CReportCtrl::paintEvent(QPaintEvent* event)
 {
     QTreeView::paintEvent(event);
-    if (!m_bEmptyHint || m_model->StoredRows() != 0)
+    if (!m_bEmptyHint || m_model->StoredRows() != 0) {
+        m_strLastHint.clear();
         return;
+    }
     // The viewport lies below the header already.
     QPainter painter(viewport());
     m_strLastHint = HintText(HintIndexAt(m_hintClock()));

@@ -125,7 +125,7 @@ public:
     void SetEmptyHint(bool on);
     // The clock that picks the hint text (milliseconds; default GetTickCount).
     void SetHintClock(std::function<uint32_t()> clock);
-    // The hint text painted last, empty when none was painted.
+    // The hint text of the last paint, empty when it showed no hint.
     QString LastHintText() const { return m_strLastHint; }
 
     // ---- Rows

@@ -432,7 +432,11 @@ bool CReportCtrl::RemoveRow(int row, bool selectFollowing)
         return false;
     if (selectFollowing && m_model->IsRow(row + 1))
         ApplyRowState(row + 1, ROW_SELECTED);
+    const bool focused = CurrentRow() == row;
     m_model->RemoveRowRange(row, row);
+    // As for RemoveRows: the focus goes to the row that takes its place.
+    if (focused && m_model->StoredRows() > 0)
+        SetCurrentRow(std::min(row, m_model->StoredRows() - 1));
     return true;
 }
 
@@ -474,12 +478,15 @@ int CReportCtrl::DoRemoveRows(uint32_t mask)
                     ++keptBeforeCurrent;
             }
         }
-        // A removal in many places resets the model: selection and focus are
-        // put back (the focus on the row that followed a removed focused row).
-        if (removed > 0 && m_model->RemoveFlaggedRows(remove) && !keptSelected.empty()) {
-            SelectFlagged(keptSelected);
+        if (removed > 0) {
+            // A removal in many places resets the model: the selection is put
+            // back. A removed focused row leaves the focus on the row that
+            // takes its place (the last row when none follows).
+            const int kept = static_cast<int>(keptSelected.size());
+            if (m_model->RemoveFlaggedRows(remove) && kept > 0)
+                SelectFlagged(keptSelected);
             if (current >= 0)
-                SetCurrentRow(std::min(keptBeforeCurrent, static_cast<int>(keptSelected.size()) - 1));
+                SetCurrentRow(kept > 0 ? std::min(keptBeforeCurrent, kept - 1) : -1);
         }
     }
     setUpdatesEnabled(true);
