@@ -54,7 +54,7 @@ QHash<QString, QString> ReadVolumeLabels()
         it.next();
         QString label = it.fileName();
         // udev writes unsafe characters as \xNN.
-        for (qsizetype at = label.indexOf(QLatin1String("\\x")); at >= 0 && at + 3 < label.size() + 1;
+        for (qsizetype at = label.indexOf(QLatin1String("\\x")); at >= 0 && at + 4 <= label.size();
              at = label.indexOf(QLatin1String("\\x"), at + 1)) {
             bool ok = false;
             const int value = label.mid(at + 2, 2).toInt(&ok, 16);
