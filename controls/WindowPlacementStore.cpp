@@ -89,9 +89,20 @@ int WindowPlacement::NormalisedShowCmd(int showCmd)
     }
 }
 
+namespace {
+std::optional<bool> s_positionsKnown;
+} // namespace
+
 bool WindowPlacementStore::PositionsKnown()
 {
+    if (s_positionsKnown)
+        return *s_positionsKnown;
     return !QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+}
+
+void WindowPlacementStore::OverridePositionsKnown(std::optional<bool> known)
+{
+    s_positionsKnown = known;
 }
 
 void WindowPlacementStore::NoteWindowState(int oldState, int newState)

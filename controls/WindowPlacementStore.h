@@ -73,6 +73,9 @@ public:
     // False where the platform neither reports nor sets window positions
     // (Wayland).
     static bool PositionsKnown();
+    // Test seam: answers PositionsKnown() with known instead of asking the
+    // platform; an empty value asks the platform again.
+    static void OverridePositionsKnown(std::optional<bool> known);
 
     int nShowOverride = 0;
     WindowPlacement wp;

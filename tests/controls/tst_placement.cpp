@@ -320,6 +320,27 @@ private slots:
         QCOMPARE(settings.value(QStringLiteral("Position/Default")).toInt(), 2);
     }
 
+    // Where windows can neither report nor set their position (Wayland),
+    // only size and state go both ways; the stored position bytes stay.
+    void positionUnknownKeepsStoredPosition()
+    {
+        QVERIFY(
+            AppProfile::WriteBinary(kSection, kMainId, Record(0, SW_SHOWNORMAL, Edges(70, 60, 370, 260))));
+        WindowPlacementStore::OverridePositionsKnown(false);
+        CResizeDlg dlg;
+        dlg.m_strPlacementKey = kMainId;
+        dlg.setGeometry(5, 6, 100, 80);
+        const bool loaded = dlg.LoadWindowPlacement();
+        const QRect afterLoad = dlg.geometry();
+        dlg.resize(420, 330);
+        const bool saved = dlg.SaveWindowPlacement();
+        WindowPlacementStore::OverridePositionsKnown(std::nullopt);
+        QVERIFY(loaded);
+        QCOMPARE(afterLoad, QRect(5, 6, 300, 200));
+        QVERIFY(saved);
+        QCOMPARE(Fields(AppProfile::ReadBinary(kSection, kMainId)).mid(7), (QList<int>{70, 60, 490, 390}));
+    }
+
     // The store works for any top-level window, and refuses child widgets.
     void childWidgetsHaveNoPlacement()
     {

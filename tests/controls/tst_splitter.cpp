@@ -229,13 +229,27 @@ private slots:
         QCOMPARE(w.splitter->SavedLeftWidth(), treeWidth);
     }
 
+    // Another widget taking the focus, or the window losing it, ends the
+    // drag as Esc does.
+    void focusLossEndsDrag_data()
+    {
+        QTest::addColumn<bool>("deactivate");
+        QTest::newRow("focus to another widget") << false;
+        QTest::newRow("window deactivated") << true;
+    }
     void focusLossEndsDrag()
     {
+        QFETCH(bool, deactivate);
         SplitterWindow w;
         QVERIFY(w.created && w.exposed && w.active);
         w.PressOnBar();
         w.MoveTo(330);
-        w.other->setFocus();
+        if (deactivate) {
+            QEvent event(QEvent::WindowDeactivate);
+            QApplication::sendEvent(w.splitter, &event);
+        } else {
+            w.other->setFocus();
+        }
         QVERIFY(!w.splitter->IsDragging());
         QVERIFY(!w.splitter->Outline()->isVisible());
         w.Release(330);
