@@ -51,20 +51,62 @@ int CompareRecords(const CAudioFileInfo& a, const CAudioFileInfo& b, int column)
     }
 }
 
-int CompareRows(const ReportListModel& model, int rowA, int rowB, const std::vector<ColumnSortInfo>& keys)
+namespace {
+
+// The values the comparison reads, gathered once per sort into arrays indexed
+// by row, so each comparison touches the texts themselves and nothing else.
+class SortTable
 {
-    for (const ColumnSortInfo& key : keys) {
-        const int column = key.nColumn;
-        int c;
-        if (IsNumericColumn(column))
-            c = CompareRecords(RecordOf(model, rowA), RecordOf(model, rowB), column);
-        else
-            c = CompareTexts(model.Text(rowA, column), model.Text(rowB, column));
-        if (c != 0)
-            return c;
+public:
+    SortTable(const ReportListModel& model, int first, int last, const std::vector<ColumnSortInfo>& keys)
+        : m_model(model), m_first(first), m_last(last), m_keys(keys), m_texts(keys.size())
+    {
+        m_records.reserve(static_cast<size_t>(last - first + 1));
+        for (int r = first; r <= last; ++r)
+            m_records.push_back(&RecordOf(model, r));
     }
-    return 0;
-}
+
+    int Compare(int rowA, int rowB)
+    {
+        for (size_t k = 0; k < m_keys.size(); ++k) {
+            const int column = m_keys[k].nColumn;
+            int c;
+            if (IsNumericColumn(column)) {
+                c = CompareRecords(*m_records[static_cast<size_t>(rowA - m_first)],
+                                   *m_records[static_cast<size_t>(rowB - m_first)], column);
+            } else {
+                const std::vector<std::string_view>& texts = TextsOf(k);
+                c = CompareTexts(texts[static_cast<size_t>(rowA - m_first)],
+                                 texts[static_cast<size_t>(rowB - m_first)]);
+            }
+            if (c != 0)
+                return c;
+        }
+        return 0;
+    }
+
+private:
+    // A later key's texts are gathered only when a tie first needs them.
+    const std::vector<std::string_view>& TextsOf(size_t key)
+    {
+        std::vector<std::string_view>& texts = m_texts[key];
+        if (texts.empty()) {
+            texts.reserve(static_cast<size_t>(m_last - m_first + 1));
+            for (int r = m_first; r <= m_last; ++r)
+                texts.push_back(m_model.Text(r, m_keys[key].nColumn));
+        }
+        return texts;
+    }
+
+    const ReportListModel& m_model;
+    const int m_first;
+    const int m_last;
+    const std::vector<ColumnSortInfo>& m_keys;
+    std::vector<const CAudioFileInfo*> m_records;
+    std::vector<std::vector<std::string_view>> m_texts;
+};
+
+} // namespace
 
 std::vector<int> SortedRowOrder(const ReportListModel& model, int first, int last,
                                 const std::vector<ColumnSortInfo>& keys, int* maxDepth)
@@ -72,8 +114,9 @@ std::vector<int> SortedRowOrder(const ReportListModel& model, int first, int las
     std::vector<int> rows(static_cast<size_t>(last - first + 1));
     std::iota(rows.begin(), rows.end(), first);
     const bool ascending = keys.empty() || keys.front().bAscending != 0;
+    SortTable table(model, first, last, keys);
     const int depth = QuickSortIndices(rows, 0, static_cast<int>(rows.size()) - 1, ascending,
-                                       [&](int a, int b) { return CompareRows(model, a, b, keys); });
+                                       [&](int a, int b) { return table.Compare(a, b); });
     if (maxDepth)
         *maxDepth = depth;
     for (int& row : rows)

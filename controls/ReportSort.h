@@ -10,14 +10,6 @@
 
 class ReportListModel;
 
-// Compares two rows under keys, starting at the primary key: -1, 0 or 1.
-// The Track, Size(MB), Frequency, Channel and Bitrate columns compare the
-// rows' audio file records (a row without a record counts as all zeros);
-// every other column compares the cell texts as UTF-8 bytes, unsigned and
-// case-sensitive. A tie goes on to the next key's column; the later keys'
-// directions are not applied (the primary direction orders the ties).
-int CompareRows(const ReportListModel& model, int rowA, int rowB, const std::vector<ColumnSortInfo>& keys);
-
 // The comparison of one column's values.
 int CompareTexts(std::string_view a, std::string_view b);
 int CompareRecords(const CAudioFileInfo& a, const CAudioFileInfo& b, int column);
@@ -70,9 +62,14 @@ int QuickSortIndices(std::vector<int>& a, int lo, int hi, bool ascending, Compar
     return deepest;
 }
 
-// The new order of rows first..last under keys (the primary key gives the
-// direction): element k is the offset from first of the row that goes to
-// first + k. maxDepth, when given, receives the deepest recursion level.
+// The new order of rows first..last under keys: element k is the offset from
+// first of the row that goes to first + k. Two rows compare under the primary
+// key first: the Track, Size(MB), Frequency, Channel and Bitrate columns
+// compare the rows' audio file records (a row without a record counts as all
+// zeros); every other column compares the cell texts as UTF-8 bytes, unsigned
+// and case-sensitive. A tie goes on to the next key's column; the later keys'
+// directions are not applied (the primary direction orders the ties).
+// maxDepth, when given, receives the deepest recursion level.
 std::vector<int> SortedRowOrder(const ReportListModel& model, int first, int last,
                                 const std::vector<ColumnSortInfo>& keys, int* maxDepth = nullptr);
 
