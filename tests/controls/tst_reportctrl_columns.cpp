@@ -7,6 +7,7 @@
 #include "ReportHeaderView.h"
 #include "TestGuiMain.h"
 
+#include <QApplication>
 #include <QContextMenuEvent>
 #include <QHeaderView>
 #include <QMenu>
@@ -64,6 +65,7 @@ private slots:
     void layoutRoundTripThroughTheList();
     void headerArrowTakesRowImagesWhenNoneSet();
     void hintRotatesOnRepaintOnly();
+    void lightPaletteUnderDarkTheme();
 };
 
 void TestReportCtrlColumns::hideAndShowKeepWidthAndPlace()
@@ -398,6 +400,25 @@ void TestReportCtrlColumns::hintRotatesOnRepaintOnly()
     f.AddNames({"a"});
     Repaint();
     QCOMPARE(f.list->LastHintText(), QString());
+}
+
+void TestReportCtrlColumns::lightPaletteUnderDarkTheme()
+{
+    const QPalette before = QApplication::palette();
+    QPalette dark = before;
+    dark.setColor(QPalette::Base, QColor(30, 30, 30));
+    dark.setColor(QPalette::Text, QColor(230, 230, 230));
+    dark.setColor(QPalette::Window, QColor(40, 40, 40));
+    QApplication::setPalette(dark);
+    ListFixture f;
+    f.Add({"a"});
+    QCOMPARE(f.list->palette().color(QPalette::Base), QColor(255, 255, 255));
+    QCOMPARE(f.list->palette().color(QPalette::Text), QColor(0, 0, 0));
+    QCOMPARE(f.list->viewport()->palette().color(QPalette::Base), QColor(255, 255, 255));
+    // The rows' default colours are the list's own, not the theme's.
+    const QImage shot = f.list->viewport()->grab().toImage();
+    QCOMPARE(shot.pixelColor(shot.width() - 5, shot.height() - 5), QColor(255, 255, 255));
+    QApplication::setPalette(before);
 }
 
 TARNWICK_TEST_GUI_MAIN(TestReportCtrlColumns)
