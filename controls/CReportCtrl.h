@@ -88,6 +88,10 @@ public:
     // While one lives on a worker thread, the carried-over calls made from
     // that thread give up (return at once without effect) as soon as
     // stopped() returns true. Create it on the worker thread around its run.
+    // The UI thread must make stopped() true before it waits for the worker
+    // (a carried-over call waits for the UI thread to serve it); stopped()
+    // is asked on the worker thread every few milliseconds while a call waits,
+    // so it reads only atomics (acquire loads).
     class WorkerRun
     {
     public:
