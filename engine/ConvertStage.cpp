@@ -150,12 +150,21 @@ bool RunChain(CConversionTask& task)
     if (!chain) {
         return false;
     }
+    // Resampling fewer channels costs less: a mono file that becomes stereo
+    // is resampled first and then copied to both channels, which gives the
+    // same values as the other order; a downmix comes before the rate change.
+    const bool changeChannels = task.m_nOutputChannels != task.m_nSourceChannels;
+    const bool changeRate = task.m_nOutputRate != task.m_nSourceRate;
+    const bool upmix = task.m_nOutputChannels > task.m_nSourceChannels;
     bool built = AddEffect(chain, sox_create_effect(InputHandler()), &in, &in);
-    if (built && task.m_nOutputChannels != task.m_nSourceChannels) {
+    if (built && changeChannels && !upmix) {
         built = AddEffect(chain, MakeEffect("channels", task.m_nOutputChannels), &in, &out);
     }
-    if (built && task.m_nOutputRate != task.m_nSourceRate) {
+    if (built && changeRate) {
         built = AddEffect(chain, MakeEffect("rate", task.m_nOutputRate), &in, &out);
+    }
+    if (built && changeChannels && upmix) {
+        built = AddEffect(chain, MakeEffect("channels", task.m_nOutputChannels), &in, &out);
     }
     if (built) {
         built = AddEffect(chain, sox_create_effect(OutputHandler()), &in, &out);
