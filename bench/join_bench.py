@@ -18,15 +18,15 @@ MIXED = dict(name="mixed", seconds=120,
              files=[(44100, 2), (22050, 1), (48000, 2), (32000, 2), (44100, 1), (24000, 1)])
 
 
-def make_set(bindir, outdir, spec):
-    folder = os.path.join(outdir, spec["name"])
+def make_set(bindir, outdir, recipe):
+    folder = os.path.join(outdir, recipe["name"])
     os.makedirs(folder, exist_ok=True)
     paths = []
-    for i, (rate, channels) in enumerate(spec["files"]):
-        path = os.path.join(folder, f"{spec['name']}-{i:02d}-{rate}-{channels}.mp3")
+    for i, (rate, channels) in enumerate(recipe["files"]):
+        path = os.path.join(folder, f"{recipe['name']}-{i:02d}-{rate}-{channels}.mp3")
         if not os.path.exists(path):
             subprocess.run([os.path.join(bindir, "tarnwick-mkfixture"), "--rate", str(rate),
-                            "--channels", str(channels), "--seconds", str(spec["seconds"]),
+                            "--channels", str(channels), "--seconds", str(recipe["seconds"]),
                             "--signal", "sweep" if i % 2 == 0 else "noise", "--level", "-12",
                             "--seed", str(i + 1), "--bitrate", "128", path], check=True)
         paths.append(path)
@@ -80,12 +80,12 @@ def main():
     args.out = os.path.abspath(args.out)
     args.bin = os.path.abspath(args.bin)
 
-    for spec in (SAME, MIXED):
-        mixed = spec is MIXED
-        paths = make_set(args.bin, args.out, spec)
-        audio_seconds = spec["seconds"] * len(paths)
-        out_t = os.path.join(args.out, f"{spec['name']}-tarnwick.mp3")
-        out_f = os.path.join(args.out, f"{spec['name']}-ffmpeg.mp3")
+    for recipe in (SAME, MIXED):
+        mixed = recipe is MIXED
+        paths = make_set(args.bin, args.out, recipe)
+        audio_seconds = recipe["seconds"] * len(paths)
+        out_t = os.path.join(args.out, f"{recipe['name']}-tarnwick.mp3")
+        out_f = os.path.join(args.out, f"{recipe['name']}-ffmpeg.mp3")
         results = {"tarnwick": [], "ffmpeg": []}
         encoder_runs = []
         encoder_cmd = [os.path.join(args.bin, "tarnwick-bench-encode"), "--rate", "44100", "--channels", "2",
@@ -103,14 +103,14 @@ def main():
             cpu = statistics.median(r[1] for r in runs)
             peak = statistics.median(r[2] for r in runs) / 1024.0
             medians[prog] = wall
-            print(f"{spec['name']}.{prog}.wall {wall:.3f} s")
-            print(f"{spec['name']}.{prog}.cpu {cpu:.3f} s")
-            print(f"{spec['name']}.{prog}.peak_memory {peak:.1f} MiB")
-            print(f"{spec['name']}.{prog}.speed {audio_seconds / wall:.1f} x")
-        print(f"{spec['name']}.tarnwick.wall_less_start {medians['tarnwick'] - 0.5:.3f} s")
-        print(f"{spec['name']}.encoder_alone {encoder_alone:.3f} s")
-        print(f"{spec['name']}.tarnwick_vs_encoder_alone {(medians['tarnwick'] - 0.5) / encoder_alone:.3f} ratio")
-        print(f"{spec['name']}.ffmpeg_over_tarnwick {medians['ffmpeg'] / medians['tarnwick']:.3f} ratio")
+            print(f"{recipe['name']}.{prog}.wall {wall:.3f} s")
+            print(f"{recipe['name']}.{prog}.cpu {cpu:.3f} s")
+            print(f"{recipe['name']}.{prog}.peak_memory {peak:.1f} MiB")
+            print(f"{recipe['name']}.{prog}.speed {audio_seconds / wall:.1f} x")
+        print(f"{recipe['name']}.tarnwick.wall_less_start {medians['tarnwick'] - 0.5:.3f} s")
+        print(f"{recipe['name']}.encoder_alone {encoder_alone:.3f} s")
+        print(f"{recipe['name']}.tarnwick_vs_encoder_alone {(medians['tarnwick'] - 0.5) / encoder_alone:.3f} ratio")
+        print(f"{recipe['name']}.ffmpeg_over_tarnwick {medians['ffmpeg'] / medians['tarnwick']:.3f} ratio")
         sys.stdout.flush()
 
 

@@ -29,11 +29,11 @@ int main(int argc, char** argv)
     const int count = args.size() > 2 ? args[2].toInt() : 2000;
     QDir().mkpath(folder);
 
-    FixtureSpec spec;
-    spec.seconds = 180;
-    spec.signal = FixtureSpec::Signal::Sweep;
+    FixtureSpec recipe;
+    recipe.seconds = 180;
+    recipe.signal = FixtureSpec::Signal::Sweep;
     const QString master = QDir(folder).filePath(QStringLiteral("master.mp3"));
-    if (!QFile::exists(master) && !MakeMp3(master, spec)) {
+    if (!QFile::exists(master) && !MakeMp3(master, recipe)) {
         std::fprintf(stderr, "cannot make %s\n", qPrintable(master));
         return 1;
     }

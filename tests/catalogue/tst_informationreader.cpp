@@ -150,13 +150,13 @@ class TestInformationReader : public QObject
 
     QString MakeFile(const QString& name, double seconds = 1.0, int rate = 44100, int channels = 2)
     {
-        FixtureSpec spec;
-        spec.seconds = seconds;
-        spec.rate = rate;
-        spec.channels = channels;
+        FixtureSpec recipe;
+        recipe.seconds = seconds;
+        recipe.rate = rate;
+        recipe.channels = channels;
         const QString path = m_dir.filePath(name);
         QFile::remove(path);
-        if (!MakeMp3(path, spec)) {
+        if (!MakeMp3(path, recipe)) {
             qWarning("fixture %s not made", qPrintable(path));
         }
         return path;

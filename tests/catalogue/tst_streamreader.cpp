@@ -47,12 +47,12 @@ private slots:
         QFETCH(int, rate);
         QFETCH(int, channels);
         QFETCH(double, seconds);
-        FixtureSpec spec;
-        spec.rate = rate;
-        spec.channels = channels;
-        spec.seconds = seconds;
+        FixtureSpec recipe;
+        recipe.rate = rate;
+        recipe.channels = channels;
+        recipe.seconds = seconds;
         const QString path = Path("figures ü.mp3");
-        QVERIFY(MakeMp3(path, spec));
+        QVERIFY(MakeMp3(path, recipe));
         CAudioFileInfo info;
         bool known = false;
         QCOMPARE(ReadStreamFigures(g_hInfoDecoder, path, info, nullptr, &known), StreamOpenResult::Ok);
@@ -61,8 +61,8 @@ private slots:
         QCOMPARE(info.m_nSampleRate, uint32_t(rate));
         QCOMPARE(info.m_nChannels, uint32_t(channels));
         // Files with an Info header report their exact length.
-        QCOMPARE(info.m_nSamples, int64_t(spec.Frames() * channels));
-        QCOMPARE(info.m_dDuration, double(spec.Frames()) / rate);
+        QCOMPARE(info.m_nSamples, int64_t(recipe.Frames() * channels));
+        QCOMPARE(info.m_dDuration, double(recipe.Frames()) / rate);
     }
 
     void unusable_data()

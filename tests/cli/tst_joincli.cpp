@@ -48,13 +48,13 @@ class TestJoinCli : public QObject
 
     QString Make(const QString& name, int rate, int channels, double seconds)
     {
-        FixtureSpec spec;
-        spec.rate = rate;
-        spec.channels = channels;
-        spec.seconds = seconds;
+        FixtureSpec recipe;
+        recipe.rate = rate;
+        recipe.channels = channels;
+        recipe.seconds = seconds;
         QString error;
         const QString path = Path(name);
-        if (!MakeMp3(path, spec, &error)) {
+        if (!MakeMp3(path, recipe, &error)) {
             qWarning("%s", qPrintable(error));
         }
         return path;

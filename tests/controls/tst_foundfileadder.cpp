@@ -29,17 +29,17 @@ private slots:
         QVERIFY(InitInfoDecoder());
         const int rates[] = {8000, 11025, 16000, 22050, 32000, 44100, 48000};
         for (int i = 0; i < 42; ++i) {
-            FixtureSpec spec;
-            spec.rate = rates[i % 7];
-            spec.channels = 1 + i % 2;
-            spec.seconds = 0.2 + 0.05 * (i % 5);
-            spec.bitrate = 32;
+            FixtureSpec recipe;
+            recipe.rate = rates[i % 7];
+            recipe.channels = 1 + i % 2;
+            recipe.seconds = 0.2 + 0.05 * (i % 5);
+            recipe.bitrate = 32;
             const QString path =
-                m_dir.filePath(QStringLiteral("%1 r%2.mp3").arg(i, 2, 10, QLatin1Char('0')).arg(spec.rate));
-            QVERIFY(MakeMp3(path, spec));
+                m_dir.filePath(QStringLiteral("%1 r%2.mp3").arg(i, 2, 10, QLatin1Char('0')).arg(recipe.rate));
+            QVERIFY(MakeMp3(path, recipe));
             m_paths << path;
             m_expectedMB += double(QFileInfo(path).size()) / 1048576.0;
-            m_expectedSeconds += double(spec.Frames()) / spec.rate;
+            m_expectedSeconds += double(recipe.Frames()) / recipe.rate;
         }
         // One file libmpg123 rejects: counted, not timed.
         const QString bad = m_dir.filePath(QStringLiteral("zz bad.mp3"));

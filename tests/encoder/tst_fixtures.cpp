@@ -90,15 +90,15 @@ void TestFixtures::decodesToExactLength()
     QFETCH(double, seconds);
     QFETCH(Signal, signal);
     QFETCH(int, bitrate);
-    FixtureSpec spec;
-    spec.rate = rate;
-    spec.channels = channels;
-    spec.seconds = seconds;
-    spec.signal = signal;
-    spec.bitrate = bitrate;
+    FixtureSpec recipe;
+    recipe.rate = rate;
+    recipe.channels = channels;
+    recipe.seconds = seconds;
+    recipe.signal = signal;
+    recipe.bitrate = bitrate;
     const QString path = PathOf("exact.mp3");
     QString error;
-    QVERIFY2(MakeMp3(path, spec, &error), qPrintable(error));
+    QVERIFY2(MakeMp3(path, recipe, &error), qPrintable(error));
 
     const DecodedAudio audio = DecodeMp3(path);
     QVERIFY2(audio.ok, qPrintable(audio.error));
@@ -118,20 +118,20 @@ void TestFixtures::decodesToExactLength()
 
 void TestFixtures::sameSpecSameBytes()
 {
-    FixtureSpec spec;
-    spec.signal = Signal::Noise;
-    spec.seconds = 0.3;
-    spec.id3v2 = spec.ape = spec.id3v1 = true;
-    spec.artist = QStringLiteral("A");
-    QVERIFY(MakeMp3(PathOf("one.mp3"), spec));
-    QVERIFY(MakeMp3(PathOf("two.mp3"), spec));
-    spec.seed = 2;
-    QVERIFY(MakeMp3(PathOf("three.mp3"), spec));
+    FixtureSpec recipe;
+    recipe.signal = Signal::Noise;
+    recipe.seconds = 0.3;
+    recipe.id3v2 = recipe.ape = recipe.id3v1 = true;
+    recipe.artist = QStringLiteral("A");
+    QVERIFY(MakeMp3(PathOf("one.mp3"), recipe));
+    QVERIFY(MakeMp3(PathOf("two.mp3"), recipe));
+    recipe.seed = 2;
+    QVERIFY(MakeMp3(PathOf("three.mp3"), recipe));
     QCOMPARE(ReadAll(PathOf("one.mp3")), ReadAll(PathOf("two.mp3")));
     QVERIFY(ReadAll(PathOf("one.mp3")) != ReadAll(PathOf("three.mp3")));
 
     // The two channels of noise are independent.
-    const std::vector<float> signal = GenerateSignal(spec);
+    const std::vector<float> signal = GenerateSignal(recipe);
     std::vector<float> left, right;
     for (size_t i = 0; i + 1 < signal.size(); i += 2) {
         left.push_back(signal[i]);
@@ -142,36 +142,36 @@ void TestFixtures::sameSpecSameBytes()
 
 void TestFixtures::withoutInfoHeaderDecodesLonger()
 {
-    FixtureSpec spec;
-    spec.infoHeader = false;
-    spec.seconds = 0.5;
+    FixtureSpec recipe;
+    recipe.infoHeader = false;
+    recipe.seconds = 0.5;
     const QString path = PathOf("noinfo.mp3");
-    QVERIFY(MakeMp3(path, spec));
+    QVERIFY(MakeMp3(path, recipe));
     const Mp3Scan scan = ScanMp3(path);
     QVERIFY(scan.ok);
     QVERIFY(!scan.hasInfoHeader);
     const DecodedAudio audio = DecodeMp3(path);
     QVERIFY(audio.ok);
     // Encoder delay and padding stay in the decoded audio.
-    QVERIFY(audio.Frames() > spec.Frames());
+    QVERIFY(audio.Frames() > recipe.Frames());
 }
 
 void TestFixtures::tagsReadBack()
 {
-    FixtureSpec spec;
-    spec.seconds = 0.5;
-    spec.id3v2 = spec.ape = spec.id3v1 = true;
-    spec.artist = QStringLiteral("Künstler");
-    spec.albumArtist = QStringLiteral("Various Artists");
-    spec.album = QStringLiteral("Album");
-    spec.track = QStringLiteral("3/12");
-    spec.title = QStringLiteral("Title");
-    spec.genre = QStringLiteral("Rock");
-    spec.date = QStringLiteral("2021-05-04");
-    spec.comment = QStringLiteral("Comment");
+    FixtureSpec recipe;
+    recipe.seconds = 0.5;
+    recipe.id3v2 = recipe.ape = recipe.id3v1 = true;
+    recipe.artist = QStringLiteral("Künstler");
+    recipe.albumArtist = QStringLiteral("Various Artists");
+    recipe.album = QStringLiteral("Album");
+    recipe.track = QStringLiteral("3/12");
+    recipe.title = QStringLiteral("Title");
+    recipe.genre = QStringLiteral("Rock");
+    recipe.date = QStringLiteral("2021-05-04");
+    recipe.comment = QStringLiteral("Comment");
     const QString path = PathOf("tags.mp3");
     QString error;
-    QVERIFY2(MakeMp3(path, spec, &error), qPrintable(error));
+    QVERIFY2(MakeMp3(path, recipe, &error), qPrintable(error));
 
     {
         TagLib::MPEG::File file(QFile::encodeName(path).constData(), false);
@@ -179,31 +179,31 @@ void TestFixtures::tagsReadBack()
         QVERIFY(file.hasID3v2Tag() && file.hasAPETag() && file.hasID3v1Tag());
         TagLib::ID3v2::Tag* v2 = file.ID3v2Tag();
         QCOMPARE(v2->header()->majorVersion(), 4u);
-        QCOMPARE(Id3v2Text(v2, "TPE1"), spec.artist);
-        QCOMPARE(Id3v2Text(v2, "TPE2"), spec.albumArtist);
-        QCOMPARE(Id3v2Text(v2, "TALB"), spec.album);
-        QCOMPARE(Id3v2Text(v2, "TRCK"), spec.track);
-        QCOMPARE(Id3v2Text(v2, "TIT2"), spec.title);
-        QCOMPARE(Id3v2Text(v2, "TCON"), spec.genre);
-        QCOMPARE(Id3v2Text(v2, "TDRC"), spec.date);
-        QCOMPARE(FromTag(v2->comment()), spec.comment);
+        QCOMPARE(Id3v2Text(v2, "TPE1"), recipe.artist);
+        QCOMPARE(Id3v2Text(v2, "TPE2"), recipe.albumArtist);
+        QCOMPARE(Id3v2Text(v2, "TALB"), recipe.album);
+        QCOMPARE(Id3v2Text(v2, "TRCK"), recipe.track);
+        QCOMPARE(Id3v2Text(v2, "TIT2"), recipe.title);
+        QCOMPARE(Id3v2Text(v2, "TCON"), recipe.genre);
+        QCOMPARE(Id3v2Text(v2, "TDRC"), recipe.date);
+        QCOMPARE(FromTag(v2->comment()), recipe.comment);
 
         TagLib::APE::Tag* ape = file.APETag();
-        QCOMPARE(ApeText(ape, "Artist"), spec.artist);
-        QCOMPARE(ApeText(ape, "Album Artist"), spec.albumArtist);
-        QCOMPARE(ApeText(ape, "Track"), spec.track);
-        QCOMPARE(ApeText(ape, "Year"), spec.date);
+        QCOMPARE(ApeText(ape, "Artist"), recipe.artist);
+        QCOMPARE(ApeText(ape, "Album Artist"), recipe.albumArtist);
+        QCOMPARE(ApeText(ape, "Track"), recipe.track);
+        QCOMPARE(ApeText(ape, "Year"), recipe.date);
 
         TagLib::ID3v1::Tag* v1 = file.ID3v1Tag();
-        QCOMPARE(FromTag(v1->artist()), spec.artist); // Latin-1 holds it
-        QCOMPARE(FromTag(v1->genre()), spec.genre);
+        QCOMPARE(FromTag(v1->artist()), recipe.artist); // Latin-1 holds it
+        QCOMPARE(FromTag(v1->genre()), recipe.genre);
         QCOMPARE(v1->year(), 2021u);
         QCOMPARE(v1->track(), 3u);
     }
     // The tags do not disturb decoding or the frame scan.
     const DecodedAudio audio = DecodeMp3(path);
     QVERIFY2(audio.ok, qPrintable(audio.error));
-    QCOMPARE(audio.Frames(), spec.Frames());
+    QCOMPARE(audio.Frames(), recipe.Frames());
     const Mp3Scan scan = ScanMp3(path);
     QVERIFY(scan.ok);
     QVERIFY(scan.id3v2Bytes > 10);
@@ -227,32 +227,32 @@ void TestFixtures::refusesBadSpec()
     QFETCH(int, rate);
     QFETCH(int, channels);
     QFETCH(int, bitrate);
-    FixtureSpec spec;
-    spec.rate = rate;
-    spec.channels = channels;
-    spec.bitrate = bitrate;
+    FixtureSpec recipe;
+    recipe.rate = rate;
+    recipe.channels = channels;
+    recipe.bitrate = bitrate;
     QString error;
-    QVERIFY(!MakeMp3(PathOf("bad.mp3"), spec, &error));
+    QVERIFY(!MakeMp3(PathOf("bad.mp3"), recipe, &error));
     QVERIFY(!error.isEmpty());
     QVERIFY(!MakeMp3(m_dir.filePath(QStringLiteral("missing/folder/x.mp3")), FixtureSpec(), &error));
 }
 
 void TestFixtures::signalLevels()
 {
-    FixtureSpec spec;
-    spec.rate = 48000;
-    spec.frequency = 1000;
-    const std::vector<float> sine = GenerateSignal(spec);
+    FixtureSpec recipe;
+    recipe.rate = 48000;
+    recipe.frequency = 1000;
+    const std::vector<float> sine = GenerateSignal(recipe);
     QCOMPARE(long(sine.size()), 96000L);
     QVERIFY(std::fabs(PeakDb(sine, 2) - -6.0) < 0.01);
     QVERIFY(std::fabs(RmsDb(sine, 2) - (-6.0 - 3.0103)) < 0.01);
-    spec.signal = Signal::QuietTone;
-    QVERIFY(std::fabs(PeakDb(GenerateSignal(spec), 2, 0, -1, 1) - -50.0) < 0.01);
-    spec.signal = Signal::Silence;
-    QCOMPARE(RmsDb(GenerateSignal(spec), 2), -200.0);
-    spec.signal = Signal::Sine;
-    spec.rightFrequency = 500;
-    const std::vector<float> split = GenerateSignal(spec);
+    recipe.signal = Signal::QuietTone;
+    QVERIFY(std::fabs(PeakDb(GenerateSignal(recipe), 2, 0, -1, 1) - -50.0) < 0.01);
+    recipe.signal = Signal::Silence;
+    QCOMPARE(RmsDb(GenerateSignal(recipe), 2), -200.0);
+    recipe.signal = Signal::Sine;
+    recipe.rightFrequency = 500;
+    const std::vector<float> split = GenerateSignal(recipe);
     QCOMPARE(FirstDifference(split, sine, 0), 3LL); // frame 1, right channel
     QCOMPARE(FirstDifference(sine, std::vector<float>(sine.begin(), sine.end() - 2)),
              static_cast<long long>(sine.size() - 2));

@@ -70,13 +70,13 @@ void WriteAll(const QString& path, const QByteArray& data)
 
 FixtureSpec ToneSpec(int rate, int channels, double seconds, double frequency, double levelDb)
 {
-    FixtureSpec spec;
-    spec.rate = rate;
-    spec.channels = channels;
-    spec.seconds = seconds;
-    spec.frequency = frequency;
-    spec.levelDb = levelDb;
-    return spec;
+    FixtureSpec recipe;
+    recipe.rate = rate;
+    recipe.channels = channels;
+    recipe.seconds = seconds;
+    recipe.frequency = frequency;
+    recipe.levelDb = levelDb;
+    return recipe;
 }
 
 // RMS in dB of the middle of a signal, away from the edges.
@@ -273,9 +273,9 @@ void TestLameEnc::encodesAtInputRate()
     QFETCH(int, expectedKbps);
     QFETCH(int, channels);
     QFETCH(long long, frames);
-    FixtureSpec spec = ToneSpec(rate, channels, double(frames) / rate, 1000, -6);
-    spec.rightFrequency = 600;
-    const std::vector<float> signal = GenerateSignal(spec);
+    FixtureSpec recipe = ToneSpec(rate, channels, double(frames) / rate, 1000, -6);
+    recipe.rightFrequency = 600;
+    const std::vector<float> signal = GenerateSignal(recipe);
     QCOMPARE(static_cast<long long>(signal.size()), frames * channels);
     const QString path = PathOf(QStringLiteral("rate.mp3"));
     const EncodeResult result = Encode(path, MakeConfig(rate, mode, kbps), signal);
@@ -328,15 +328,15 @@ void TestLameEnc::quietToneKeepsLevel()
     QFETCH(int, kbps);
     QFETCH(double, frequency);
     const int channels = mode == BE_MODE_MONO ? 1 : 2;
-    FixtureSpec spec = ToneSpec(rate, channels, 1.5, frequency, -50);
-    spec.signal = FixtureSpec::Signal::QuietTone;
-    const std::vector<float> signal = GenerateSignal(spec);
+    FixtureSpec recipe = ToneSpec(rate, channels, 1.5, frequency, -50);
+    recipe.signal = FixtureSpec::Signal::QuietTone;
+    const std::vector<float> signal = GenerateSignal(recipe);
     const QString path = PathOf(QStringLiteral("quiet.mp3"));
     const EncodeResult result = Encode(path, MakeConfig(rate, mode, kbps), signal);
     QVERIFY2(result.failure.isEmpty(), qPrintable(result.failure));
     const DecodedAudio audio = DecodeMp3(path);
     QVERIFY2(audio.ok, qPrintable(audio.error));
-    QCOMPARE(audio.Frames(), spec.Frames());
+    QCOMPARE(audio.Frames(), recipe.Frames());
     const double in = MiddleRmsDb(signal, channels, rate);
     const double out = MiddleRmsDb(audio.samples, channels, rate);
     QVERIFY2(std::fabs(in - out) < 1.0, qPrintable(QStringLiteral("%1 dB became %2 dB").arg(in).arg(out)));
@@ -364,10 +364,10 @@ void TestLameEnc::infoHeader()
     QFETCH(bool, exact);
     Config config = MakeConfig(44100, BE_MODE_JSTEREO, kbps);
     BePutInt32(config.data(), BE_OFS_WRITE_VBR_HEADER, headerFlag ? 1 : 0);
-    const FixtureSpec spec = ToneSpec(44100, 2, 0.8, 440, -6);
+    const FixtureSpec recipe = ToneSpec(44100, 2, 0.8, 440, -6);
     // The path handed over in UTF-8 bytes.
     const QString path = PathOf(QStringLiteral("Grüße – ♫ info.mp3"));
-    const EncodeResult result = Encode(path, config, GenerateSignal(spec), writer);
+    const EncodeResult result = Encode(path, config, GenerateSignal(recipe), writer);
     QVERIFY2(result.failure.isEmpty(), qPrintable(result.failure));
 
     const Mp3Scan scan = ScanMp3(path);
@@ -376,12 +376,12 @@ void TestLameEnc::infoHeader()
     const DecodedAudio audio = DecodeMp3(path);
     QVERIFY2(audio.ok, qPrintable(audio.error));
     if (exact) {
-        QCOMPARE(audio.Frames(), spec.Frames());
+        QCOMPARE(audio.Frames(), recipe.Frames());
         QCOMPARE(scan.infoFrames, scan.audioFrames);
         QVERIFY(scan.lameTagCrcOk);
     } else {
         // Encoder delay and padding (and a silent placeholder frame) stay in.
-        QVERIFY(audio.Frames() > spec.Frames() + 1000);
+        QVERIFY(audio.Frames() > recipe.Frames() + 1000);
     }
 }
 
@@ -466,8 +466,8 @@ void TestLameEnc::ignoresNullAndUnknownHandles()
 {
     // A file that no call below may change.
     const QString path = PathOf(QStringLiteral("untouched.mp3"));
-    FixtureSpec spec = ToneSpec(44100, 2, 0.3, 440, -6);
-    QVERIFY(Encode(path, MakeConfig(44100, BE_MODE_JSTEREO, 128), GenerateSignal(spec), TagWriter::None)
+    FixtureSpec recipe = ToneSpec(44100, 2, 0.3, 440, -6);
+    QVERIFY(Encode(path, MakeConfig(44100, BE_MODE_JSTEREO, 128), GenerateSignal(recipe), TagWriter::None)
                 .failure.isEmpty());
     const QByteArray before = ReadAll(path);
 
@@ -533,8 +533,8 @@ void TestLameEnc::closeWithoutFlushKeepsNothing()
 void TestLameEnc::parallelStreams()
 {
     // Streams on several threads at once are independent of each other.
-    const FixtureSpec spec = ToneSpec(32000, 2, 1.0, 700, -10);
-    const std::vector<float> signal = GenerateSignal(spec);
+    const FixtureSpec recipe = ToneSpec(32000, 2, 1.0, 700, -10);
+    const std::vector<float> signal = GenerateSignal(recipe);
     const Config config = MakeConfig(32000, BE_MODE_JSTEREO, 96);
     constexpr int kThreads = 3;
     std::array<EncodeResult, kThreads> results;
@@ -554,7 +554,7 @@ void TestLameEnc::parallelStreams()
     }
     const DecodedAudio audio = DecodeMp3(paths[0]);
     QVERIFY(audio.ok);
-    QCOMPARE(audio.Frames(), spec.Frames());
+    QCOMPARE(audio.Frames(), recipe.Frames());
 }
 
 TARNWICK_TEST_MAIN(TestLameEnc)

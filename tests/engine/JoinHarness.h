@@ -137,24 +137,24 @@ inline bool WaitUntil(const std::function<bool()>& done, int timeoutMs = 300000)
 
 // Makes an MP3 fixture and describes it as a task file (gapless: the file
 // decodes to exactly Frames() frames).
-inline CFileToBeJoin MakeSource(const QString& path, const FixtureSpec& spec)
+inline CFileToBeJoin MakeSource(const QString& path, const FixtureSpec& recipe)
 {
     QString error;
-    if (!MakeMp3(path, spec, &error)) {
+    if (!MakeMp3(path, recipe, &error)) {
         qWarning("fixture %s: %s", qPrintable(path), qPrintable(error));
     }
-    return CFileToBeJoin{path, uint32_t(spec.rate), uint32_t(spec.channels),
-                         uint64_t(spec.Frames()) * uint64_t(spec.channels)};
+    return CFileToBeJoin{path, uint32_t(recipe.rate), uint32_t(recipe.channels),
+                         uint64_t(recipe.Frames()) * uint64_t(recipe.channels)};
 }
 
-inline FixtureSpec Spec(int rate, int channels, double seconds, double frequency = 440.0)
+inline FixtureSpec Recipe(int rate, int channels, double seconds, double frequency = 440.0)
 {
-    FixtureSpec spec;
-    spec.rate = rate;
-    spec.channels = channels;
-    spec.seconds = seconds;
-    spec.frequency = frequency;
-    return spec;
+    FixtureSpec recipe;
+    recipe.rate = rate;
+    recipe.channels = channels;
+    recipe.seconds = seconds;
+    recipe.frequency = frequency;
+    return recipe;
 }
 
 // The encoder library of the build.
@@ -209,11 +209,11 @@ struct JoinRunner
 };
 
 // The decoded frames of a list of fixtures.
-inline long long SumFrames(const std::vector<FixtureSpec>& specs)
+inline long long SumFrames(const std::vector<FixtureSpec>& recipes)
 {
     long long frames = 0;
-    for (const FixtureSpec& spec : specs) {
-        frames += spec.Frames();
+    for (const FixtureSpec& recipe : recipes) {
+        frames += recipe.Frames();
     }
     return frames;
 }

@@ -38,11 +38,11 @@ void TestJoin::init()
 
 void TestJoin::sameFormatJoin()
 {
-    const std::vector<FixtureSpec> specs{Spec(44100, 2, 1.0, 440), Spec(44100, 2, 0.5, 660),
-                                         Spec(44100, 2, 0.73, 880)};
+    const std::vector<FixtureSpec> recipes{Recipe(44100, 2, 1.0, 440), Recipe(44100, 2, 0.5, 660),
+                                         Recipe(44100, 2, 0.73, 880)};
     std::vector<CFileToBeJoin> files;
-    for (size_t i = 0; i < specs.size(); ++i) {
-        files.push_back(MakeSource(Path(QStringLiteral("in%1.mp3").arg(i)), specs[i]));
+    for (size_t i = 0; i < recipes.size(); ++i) {
+        files.push_back(MakeSource(Path(QStringLiteral("in%1.mp3").arg(i)), recipes[i]));
     }
     const QString output = Path(QStringLiteral("joined.mp3"));
     JoinRunner runner;
@@ -85,14 +85,14 @@ void TestJoin::sameFormatJoin()
     QCOMPARE(scan.infoFrames, scan.audioFrames);
     const DecodedAudio joined = DecodeMp3(output);
     QVERIFY(joined.ok);
-    QCOMPARE(joined.Frames(), SumFrames(specs));
+    QCOMPARE(joined.Frames(), SumFrames(recipes));
 
     // Each input's tone sits where it belongs, at its level (one more MP3
     // generation costs a little).
     long long first = 0;
-    for (size_t i = 0; i < specs.size(); ++i) {
+    for (size_t i = 0; i < recipes.size(); ++i) {
         const DecodedAudio input = DecodeMp3(files[i].m_strPath);
-        const long long frames = specs[i].Frames();
+        const long long frames = recipes[i].Frames();
         const double inputDb = RmsDb(input.samples, 2, 2000, frames - 4000);
         const double outputDb = RmsDb(joined.samples, 2, first + 2000, frames - 4000);
         QVERIFY2(std::fabs(inputDb - outputDb) < 1.0, qPrintable(QString::number(outputDb - inputDb)));
@@ -111,11 +111,11 @@ void TestJoin::sameFormatJoin()
 
 void TestJoin::mixedJoinConvertsEveryFile()
 {
-    const std::vector<FixtureSpec> specs{Spec(44100, 2, 0.8, 500), Spec(22050, 1, 0.6, 300),
-                                         Spec(48000, 2, 0.7, 700)};
+    const std::vector<FixtureSpec> recipes{Recipe(44100, 2, 0.8, 500), Recipe(22050, 1, 0.6, 300),
+                                         Recipe(48000, 2, 0.7, 700)};
     std::vector<CFileToBeJoin> files;
-    for (size_t i = 0; i < specs.size(); ++i) {
-        files.push_back(MakeSource(Path(QStringLiteral("mix%1.mp3").arg(i)), specs[i]));
+    for (size_t i = 0; i < recipes.size(); ++i) {
+        files.push_back(MakeSource(Path(QStringLiteral("mix%1.mp3").arg(i)), recipes[i]));
     }
     const QString output = Path(QStringLiteral("mixed.mp3"));
     JoinRunner runner;
@@ -136,8 +136,8 @@ void TestJoin::mixedJoinConvertsEveryFile()
     QVERIFY(joined.ok);
     // Each file's length at 48 kHz, within a frame of rounding per file.
     long long expected = 0;
-    for (const FixtureSpec& spec : specs) {
-        expected += std::llround(double(spec.Frames()) * 48000.0 / spec.rate);
+    for (const FixtureSpec& recipe : recipes) {
+        expected += std::llround(double(recipe.Frames()) * 48000.0 / recipe.rate);
     }
     QVERIFY2(std::llabs(joined.Frames() - expected) <= 3,
              qPrintable(QStringLiteral("%1 vs %2").arg(joined.Frames()).arg(expected)));
@@ -145,9 +145,9 @@ void TestJoin::mixedJoinConvertsEveryFile()
     QVERIFY(std::llabs(encoded - (long long)runner.run->m_nRunTotal.load()) <= 6);
 
     // The mono file reaches both channels at its level, after the rate change.
-    const long long monoStart = std::llround(specs[0].Frames() * 48000.0 / 44100.0);
-    const long long monoFrames = std::llround(specs[1].Frames() * 48000.0 / 22050.0);
-    const double inputDb = RmsDb(DecodeMp3(files[1].m_strPath).samples, 1, 2000, specs[1].Frames() - 4000);
+    const long long monoStart = std::llround(recipes[0].Frames() * 48000.0 / 44100.0);
+    const long long monoFrames = std::llround(recipes[1].Frames() * 48000.0 / 22050.0);
+    const double inputDb = RmsDb(DecodeMp3(files[1].m_strPath).samples, 1, 2000, recipes[1].Frames() - 4000);
     for (int channel = 0; channel < 2; ++channel) {
         const double outputDb = RmsDb(joined.samples, 2, monoStart + 4000, monoFrames - 8000, channel);
         QVERIFY2(std::fabs(inputDb - outputDb) < 1.0, qPrintable(QString::number(outputDb - inputDb)));
@@ -168,9 +168,9 @@ void TestJoin::quietToneKeepsItsLevel()
     QFETCH(int, rate);
     QFETCH(int, channels);
     QFETCH(int, freqIndex);
-    FixtureSpec spec = Spec(rate, channels, 1.5, 1000);
-    spec.signal = FixtureSpec::Signal::QuietTone;
-    const CFileToBeJoin file = MakeSource(Path(QStringLiteral("quiet.mp3")), spec);
+    FixtureSpec recipe = Recipe(rate, channels, 1.5, 1000);
+    recipe.signal = FixtureSpec::Signal::QuietTone;
+    const CFileToBeJoin file = MakeSource(Path(QStringLiteral("quiet.mp3")), recipe);
     const QString output = Path(QStringLiteral("quiet-joined.mp3"));
     JoinRunner runner;
     runner.Add({file, file}, output, 0, freqIndex);
@@ -191,9 +191,9 @@ void TestJoin::quietToneKeepsItsLevel()
 
 void TestJoin::manyShortFilesWithConversion()
 {
-    const CFileToBeJoin mono = MakeSource(Path(QStringLiteral("short-mono.mp3")), Spec(22050, 1, 0.1, 300));
+    const CFileToBeJoin mono = MakeSource(Path(QStringLiteral("short-mono.mp3")), Recipe(22050, 1, 0.1, 300));
     const CFileToBeJoin stereo =
-        MakeSource(Path(QStringLiteral("short-stereo.mp3")), Spec(44100, 2, 0.1, 600));
+        MakeSource(Path(QStringLiteral("short-stereo.mp3")), Recipe(44100, 2, 0.1, 600));
     std::vector<CFileToBeJoin> files;
     for (int i = 0; i < 200; ++i) {
         files.push_back(i % 2 ? stereo : mono);
@@ -212,8 +212,8 @@ void TestJoin::manyShortFilesWithConversion()
 
 void TestJoin::severalTasksInOneRun()
 {
-    const CFileToBeJoin a = MakeSource(Path(QStringLiteral("a.mp3")), Spec(32000, 1, 0.5));
-    const CFileToBeJoin b = MakeSource(Path(QStringLiteral("b.mp3")), Spec(44100, 2, 0.4));
+    const CFileToBeJoin a = MakeSource(Path(QStringLiteral("a.mp3")), Recipe(32000, 1, 0.5));
+    const CFileToBeJoin b = MakeSource(Path(QStringLiteral("b.mp3")), Recipe(44100, 2, 0.4));
     JoinRunner runner;
     runner.Add({a, a}, Path(QStringLiteral("first.mp3")));
     runner.Add({b, a}, Path(QStringLiteral("second.mp3")));
@@ -233,8 +233,8 @@ void TestJoin::awkwardNames()
 {
     const QString folder = Path(QStringLiteral("Mü sik \"q\" 'x'"));
     QVERIFY(QDir().mkpath(folder));
-    const CFileToBeJoin a = MakeSource(folder + QStringLiteral("/Ä b 'c' \"d\".mp3"), Spec(44100, 2, 0.3));
-    const CFileToBeJoin b = MakeSource(folder + QStringLiteral("/日本 語.mp3"), Spec(44100, 1, 0.3));
+    const CFileToBeJoin a = MakeSource(folder + QStringLiteral("/Ä b 'c' \"d\".mp3"), Recipe(44100, 2, 0.3));
+    const CFileToBeJoin b = MakeSource(folder + QStringLiteral("/日本 語.mp3"), Recipe(44100, 1, 0.3));
     // The output folder does not exist yet, two levels deep.
     const QString output = Path(QStringLiteral("ø ut/\"neu\" ß/Jöin 'ed' \"x\".mp3"));
     JoinRunner runner;
@@ -250,7 +250,7 @@ void TestJoin::awkwardNames()
 
 void TestJoin::numberedOutputName()
 {
-    const CFileToBeJoin a = MakeSource(Path(QStringLiteral("a.mp3")), Spec(44100, 2, 0.2));
+    const CFileToBeJoin a = MakeSource(Path(QStringLiteral("a.mp3")), Recipe(44100, 2, 0.2));
     const QString output = Path(QStringLiteral("Untitled.mp3"));
     QFile existing(output);
     QVERIFY(existing.open(QIODevice::WriteOnly));
@@ -273,9 +273,9 @@ void TestJoin::numberedOutputName()
 void TestJoin::pauseAndResume()
 {
     // Longer than the decode ring holds, so the decoder has to wait too.
-    FixtureSpec spec = Spec(44100, 2, 14.0);
-    spec.bitrate = 64;
-    const CFileToBeJoin a = MakeSource(Path(QStringLiteral("long.mp3")), spec);
+    FixtureSpec recipe = Recipe(44100, 2, 14.0);
+    recipe.bitrate = 64;
+    const CFileToBeJoin a = MakeSource(Path(QStringLiteral("long.mp3")), recipe);
     const QString output = Path(QStringLiteral("paused.mp3"));
     JoinRunner runner;
     runner.Add({a}, output);
@@ -301,15 +301,15 @@ void TestJoin::pauseAndResume()
         last = p.fRun;
     }
     QCOMPARE(last, 100.0f);
-    QCOMPARE(DecodeMp3(output).Frames(), spec.Frames());
+    QCOMPARE(DecodeMp3(output).Frames(), recipe.Frames());
 }
 
 void TestJoin::cancelMidJoin()
 {
-    FixtureSpec spec = Spec(44100, 2, 30.0);
-    spec.bitrate = 64;
-    const CFileToBeJoin a = MakeSource(Path(QStringLiteral("long.mp3")), spec);
-    const CFileToBeJoin b = MakeSource(Path(QStringLiteral("short.mp3")), Spec(22050, 1, 1.0));
+    FixtureSpec recipe = Recipe(44100, 2, 30.0);
+    recipe.bitrate = 64;
+    const CFileToBeJoin a = MakeSource(Path(QStringLiteral("long.mp3")), recipe);
+    const CFileToBeJoin b = MakeSource(Path(QStringLiteral("short.mp3")), Recipe(22050, 1, 1.0));
     const QString output = Path(QStringLiteral("cancelled.mp3"));
     JoinRunner runner;
     runner.Add({a, b}, output);
@@ -328,7 +328,7 @@ void TestJoin::cancelMidJoin()
     QVERIFY(scan.ok);
     QVERIFY(scan.hasInfoHeader);
     QVERIFY(scan.audioFrames > 0);
-    QVERIFY(DecodeMp3(output).Frames() < spec.Frames());
+    QVERIFY(DecodeMp3(output).Frames() < recipe.Frames());
 }
 
 TARNWICK_TEST_MAIN(TestJoin)

@@ -67,8 +67,8 @@ QByteArray TestJoinFaults::ReadBytes(const QString& path)
 
 void TestJoinFaults::missingSourceStopsTheRun()
 {
-    const CFileToBeJoin a = MakeSource(Path(QStringLiteral("a.mp3")), Spec(44100, 2, 2.0));
-    CFileToBeJoin gone = MakeSource(Path(QStringLiteral("gone.mp3")), Spec(44100, 2, 1.0));
+    const CFileToBeJoin a = MakeSource(Path(QStringLiteral("a.mp3")), Recipe(44100, 2, 2.0));
+    CFileToBeJoin gone = MakeSource(Path(QStringLiteral("gone.mp3")), Recipe(44100, 2, 1.0));
     QVERIFY(QFile::remove(gone.m_strPath));
     const QString output = Path(QStringLiteral("out.mp3"));
     JoinRunner runner;
@@ -103,7 +103,7 @@ void TestJoinFaults::brokenSourceIsLeftOut_data()
     // Replaced since it was listed: now a 22.05 kHz mono MP3.
     QTemporaryDir dir;
     const QString other = dir.filePath(QStringLiteral("other.mp3"));
-    MakeSource(other, Spec(22050, 1, 0.5));
+    MakeSource(other, Recipe(22050, 1, 0.5));
     QTest::newRow("another format now") << ReadBytes(other) << QStringLiteral("Invalid Format!");
 }
 
@@ -111,8 +111,8 @@ void TestJoinFaults::brokenSourceIsLeftOut()
 {
     QFETCH(QByteArray, bytes);
     QFETCH(QString, line);
-    const FixtureSpec spec = Spec(44100, 2, 0.6);
-    const CFileToBeJoin good = MakeSource(Path(QStringLiteral("good.mp3")), spec);
+    const FixtureSpec recipe = Recipe(44100, 2, 0.6);
+    const CFileToBeJoin good = MakeSource(Path(QStringLiteral("good.mp3")), recipe);
     // Listed as if it were a 44.1 kHz stereo MP3.
     CFileToBeJoin broken = good;
     broken.m_strPath = Path(QStringLiteral("broken.mp3"));
@@ -130,13 +130,13 @@ void TestJoinFaults::brokenSourceIsLeftOut()
     // The other files are joined in full, yet the task reports the loss.
     QCOMPARE(texts.last(), QStringLiteral("Joining status: ERROR."));
     QCOMPARE(runner.collector.doneCount, 0);
-    QCOMPARE(DecodeMp3(output).Frames(), 2 * spec.Frames());
+    QCOMPARE(DecodeMp3(output).Frames(), 2 * recipe.Frames());
 }
 
 void TestJoinFaults::truncatedSourceJoinsWhatItHolds()
 {
-    const FixtureSpec spec = Spec(44100, 2, 1.0);
-    const CFileToBeJoin good = MakeSource(Path(QStringLiteral("good.mp3")), spec);
+    const FixtureSpec recipe = Recipe(44100, 2, 1.0);
+    const CFileToBeJoin good = MakeSource(Path(QStringLiteral("good.mp3")), recipe);
     CFileToBeJoin cut = good;
     cut.m_strPath = Path(QStringLiteral("cut.mp3"));
     const QByteArray bytes = ReadBytes(good.m_strPath);
@@ -147,17 +147,17 @@ void TestJoinFaults::truncatedSourceJoinsWhatItHolds()
     QVERIFY(runner.Run());
     QVERIFY2(runner.collector.CountKind(LOG_ERROR) == 0, qPrintable(runner.collector.Texts().join(u'\n')));
     const long long frames = DecodeMp3(output).Frames();
-    QVERIFY(frames > spec.Frames() + spec.Frames() / 4);
-    QVERIFY(frames < 2 * spec.Frames());
+    QVERIFY(frames > recipe.Frames() + recipe.Frames() / 4);
+    QVERIFY(frames < 2 * recipe.Frames());
 }
 
 void TestJoinFaults::formatChangeInsideAFileWarns()
 {
     // A file that turns from 44.1 kHz stereo into 22.05 kHz mono: what came
     // before the change is joined, with a warning that names the file.
-    FixtureSpec stereo = Spec(44100, 2, 1.0);
+    FixtureSpec stereo = Recipe(44100, 2, 1.0);
     stereo.infoHeader = false;
-    FixtureSpec mono = Spec(22050, 1, 1.0);
+    FixtureSpec mono = Recipe(22050, 1, 1.0);
     mono.infoHeader = false;
     const CFileToBeJoin first = MakeSource(Path(QStringLiteral("first.mp3")), stereo);
     const CFileToBeJoin second = MakeSource(Path(QStringLiteral("second.mp3")), mono);
@@ -201,7 +201,7 @@ void TestJoinFaults::outputFolderCannotBeCreated()
     if (!folder.startsWith(u'/')) {
         folder = Path(folder);
     }
-    const CFileToBeJoin a = MakeSource(Path(QStringLiteral("a.mp3")), Spec(44100, 2, 0.2));
+    const CFileToBeJoin a = MakeSource(Path(QStringLiteral("a.mp3")), Recipe(44100, 2, 0.2));
     JoinRunner runner;
     runner.Add({a}, folder + QStringLiteral("/out.mp3"));
     QVERIFY(runner.Run());
@@ -213,7 +213,7 @@ void TestJoinFaults::outputFolderCannotBeCreated()
 
 void TestJoinFaults::outputCannotBeCreated()
 {
-    const CFileToBeJoin a = MakeSource(Path(QStringLiteral("a.mp3")), Spec(44100, 2, 0.2));
+    const CFileToBeJoin a = MakeSource(Path(QStringLiteral("a.mp3")), Recipe(44100, 2, 0.2));
     const QString output = Path(QStringLiteral("a folder.mp3"));
     QVERIFY(QDir().mkpath(output));
     JoinRunner runner;
@@ -235,8 +235,8 @@ void TestJoinFaults::outputIsASource_data()
 void TestJoinFaults::outputIsASource()
 {
     QFETCH(QString, how);
-    const CFileToBeJoin a = MakeSource(Path(QStringLiteral("a.mp3")), Spec(44100, 2, 0.3));
-    const CFileToBeJoin b = MakeSource(Path(QStringLiteral("b.mp3")), Spec(44100, 2, 0.3, 880));
+    const CFileToBeJoin a = MakeSource(Path(QStringLiteral("a.mp3")), Recipe(44100, 2, 0.3));
+    const CFileToBeJoin b = MakeSource(Path(QStringLiteral("b.mp3")), Recipe(44100, 2, 0.3, 880));
     const QByteArray before = ReadBytes(b.m_strPath);
     QString output = b.m_strPath;
     if (how == QLatin1String("hard")) {
@@ -258,7 +258,7 @@ void TestJoinFaults::outputIsASource()
 
 void TestJoinFaults::outputIsASourceWithNumberedNames()
 {
-    const CFileToBeJoin a = MakeSource(Path(QStringLiteral("a.mp3")), Spec(44100, 2, 0.3));
+    const CFileToBeJoin a = MakeSource(Path(QStringLiteral("a.mp3")), Recipe(44100, 2, 0.3));
     const QByteArray before = ReadBytes(a.m_strPath);
     JoinRunner runner;
     runner.run->m_Settings.SameAsSrc = 0;
@@ -291,7 +291,7 @@ void TestJoinFaults::encoderLibraryProblems()
         QVERIFY(QDir().mkpath(folder));
     }
     MessageBoxRecorder boxes;
-    const CFileToBeJoin a = MakeSource(Path(QStringLiteral("a.mp3")), Spec(44100, 2, 0.5));
+    const CFileToBeJoin a = MakeSource(Path(QStringLiteral("a.mp3")), Recipe(44100, 2, 0.5));
     const QString output = Path(QStringLiteral("out.mp3"));
     JoinRunner runner;
     runner.Add({a, a}, output);
@@ -323,7 +323,7 @@ void TestJoinFaults::encoderCallFails()
     QFETCH(QByteArray, step);
     QFETCH(QString, line);
     qputenv("TARNWICK_STUB_FAIL", step);
-    const CFileToBeJoin a = MakeSource(Path(QStringLiteral("a.mp3")), Spec(44100, 2, 0.5));
+    const CFileToBeJoin a = MakeSource(Path(QStringLiteral("a.mp3")), Recipe(44100, 2, 0.5));
     const QString output = Path(QStringLiteral("out.mp3"));
     JoinRunner runner;
     runner.Add({a, a}, output);
@@ -340,7 +340,7 @@ void TestJoinFaults::fullDisk()
     if (!QFileInfo::exists(QStringLiteral("/dev/full"))) {
         QSKIP("no /dev/full");
     }
-    const CFileToBeJoin a = MakeSource(Path(QStringLiteral("a.mp3")), Spec(44100, 2, 3.0));
+    const CFileToBeJoin a = MakeSource(Path(QStringLiteral("a.mp3")), Recipe(44100, 2, 3.0));
     JoinRunner runner;
     runner.Add({a}, QStringLiteral("/dev/full"));
     QVERIFY(runner.Run());

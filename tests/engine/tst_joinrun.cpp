@@ -50,7 +50,7 @@ void TestJoinRun::stopWhileAMessageBoxIsPending()
     MessageBoxRecorder boxes;
     const QString empty = Path(QStringLiteral("empty"));
     QVERIFY(QDir().mkpath(empty));
-    const CFileToBeJoin a = MakeSource(Path(QStringLiteral("a.mp3")), Spec(44100, 2, 0.5));
+    const CFileToBeJoin a = MakeSource(Path(QStringLiteral("a.mp3")), Recipe(44100, 2, 0.5));
     JoinRunner runner;
     runner.Add({a}, Path(QStringLiteral("out.mp3")));
     SetEncoderFolder(empty);
@@ -68,9 +68,9 @@ void TestJoinRun::stopWhileAMessageBoxIsPending()
 
 void TestJoinRun::windowClosesWhileThreadsFinish()
 {
-    FixtureSpec spec = Spec(44100, 2, 20.0);
-    spec.bitrate = 64;
-    const CFileToBeJoin a = MakeSource(Path(QStringLiteral("long.mp3")), spec);
+    FixtureSpec recipe = Recipe(44100, 2, 20.0);
+    recipe.bitrate = 64;
+    const CFileToBeJoin a = MakeSource(Path(QStringLiteral("long.mp3")), recipe);
     const QString output = Path(QStringLiteral("out.mp3"));
     std::weak_ptr<CJoinRun> watch;
     {
@@ -98,10 +98,10 @@ void TestJoinRun::windowClosesWhileThreadsFinish()
 
 void TestJoinRun::nextRunWaitsForThePreviousOne()
 {
-    FixtureSpec spec = Spec(44100, 2, 20.0);
-    spec.bitrate = 64;
-    const CFileToBeJoin a = MakeSource(Path(QStringLiteral("long.mp3")), spec);
-    const CFileToBeJoin b = MakeSource(Path(QStringLiteral("short.mp3")), Spec(22050, 1, 0.5));
+    FixtureSpec recipe = Recipe(44100, 2, 20.0);
+    recipe.bitrate = 64;
+    const CFileToBeJoin a = MakeSource(Path(QStringLiteral("long.mp3")), recipe);
+    const CFileToBeJoin b = MakeSource(Path(QStringLiteral("short.mp3")), Recipe(22050, 1, 0.5));
 
     auto first = std::make_unique<JoinRunner>();
     first->Add({a, b}, Path(QStringLiteral("first.mp3")));
@@ -122,7 +122,7 @@ void TestJoinRun::nextRunWaitsForThePreviousOne()
 void TestJoinRun::runWithoutReceiver()
 {
     // A run may have nobody listening: it still joins.
-    const CFileToBeJoin a = MakeSource(Path(QStringLiteral("a.mp3")), Spec(44100, 2, 0.3));
+    const CFileToBeJoin a = MakeSource(Path(QStringLiteral("a.mp3")), Recipe(44100, 2, 0.3));
     auto run = std::make_shared<CJoinRun>();
     run->m_Settings.SameAsSrc = 1;
     CConversionTask task = BuildTask({a, a}, 0, 0);

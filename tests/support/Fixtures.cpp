@@ -66,7 +66,7 @@ struct FileCloser
 };
 using FilePtr = std::unique_ptr<FILE, FileCloser>;
 
-LamePtr CreateEncoder(const FixtureSpec& spec)
+LamePtr CreateEncoder(const FixtureSpec& recipe)
 {
     LamePtr flags(lame_init());
     if (!flags) {
@@ -76,13 +76,13 @@ LamePtr CreateEncoder(const FixtureSpec& spec)
     lame_set_errorf(f, DiscardMessage);
     lame_set_msgf(f, DiscardMessage);
     lame_set_debugf(f, DiscardMessage);
-    lame_set_num_channels(f, spec.channels);
-    lame_set_in_samplerate(f, spec.rate);
-    lame_set_out_samplerate(f, spec.rate);
-    lame_set_mode(f, spec.channels == 1 ? MONO : JOINT_STEREO);
+    lame_set_num_channels(f, recipe.channels);
+    lame_set_in_samplerate(f, recipe.rate);
+    lame_set_out_samplerate(f, recipe.rate);
+    lame_set_mode(f, recipe.channels == 1 ? MONO : JOINT_STEREO);
     lame_set_VBR(f, vbr_off);
-    lame_set_brate(f, spec.bitrate);
-    lame_set_bWriteVbrTag(f, spec.infoHeader ? 1 : 0);
+    lame_set_brate(f, recipe.bitrate);
+    lame_set_bWriteVbrTag(f, recipe.infoHeader ? 1 : 0);
     lame_set_findReplayGain(f, 0);
     lame_set_write_id3tag_automatic(f, 0);
     if (lame_init_params(f) < 0) {
@@ -96,14 +96,14 @@ bool WriteAll(FILE* file, const unsigned char* data, int bytes)
     return bytes <= 0 || std::fwrite(data, 1, static_cast<size_t>(bytes), file) == static_cast<size_t>(bytes);
 }
 
-bool EncodeSignal(const QString& path, const FixtureSpec& spec, QString* error)
+bool EncodeSignal(const QString& path, const FixtureSpec& recipe, QString* error)
 {
-    const LamePtr flags = CreateEncoder(spec);
+    const LamePtr flags = CreateEncoder(recipe);
     if (!flags) {
         SetError(error, QStringLiteral("libmp3lame refuses %1 Hz, %2 channels, %3 kbit/s")
-                            .arg(spec.rate)
-                            .arg(spec.channels)
-                            .arg(spec.bitrate));
+                            .arg(recipe.rate)
+                            .arg(recipe.channels)
+                            .arg(recipe.bitrate));
         return false;
     }
     const FilePtr file(std::fopen(QFile::encodeName(path).constData(), "w+b"));
@@ -111,13 +111,13 @@ bool EncodeSignal(const QString& path, const FixtureSpec& spec, QString* error)
         SetError(error, QStringLiteral("cannot create %1").arg(path));
         return false;
     }
-    const std::vector<float> signal = GenerateSignal(spec);
-    const long long frames = spec.Frames();
+    const std::vector<float> signal = GenerateSignal(recipe);
+    const long long frames = recipe.Frames();
     constexpr int kChunk = 1152;
     std::vector<float> left(kChunk), right(kChunk);
     // libmp3lame writes no Info frame at low bit rates; this one stands in.
     LameEnc::LameInfoFrame ownInfo;
-    ownInfo.Init(flags.get(), spec.infoHeader);
+    ownInfo.Init(flags.get(), recipe.infoHeader);
     const std::size_t reserve = ownInfo.Reserve();
     std::vector<unsigned char> out(reserve + kChunk * 5 / 4 + 7200);
     const int room = static_cast<int>(out.size() - reserve);
@@ -125,11 +125,11 @@ bool EncodeSignal(const QString& path, const FixtureSpec& spec, QString* error)
     for (long long start = 0; start < frames && written; start += kChunk) {
         const int n = static_cast<int>(std::min<long long>(kChunk, frames - start));
         for (int i = 0; i < n; ++i) {
-            left[i] = signal[(start + i) * spec.channels];
-            right[i] = spec.channels == 2 ? signal[(start + i) * 2 + 1] : 0.0f;
+            left[i] = signal[(start + i) * recipe.channels];
+            right[i] = recipe.channels == 2 ? signal[(start + i) * 2 + 1] : 0.0f;
         }
         const int bytes = lame_encode_buffer_ieee_float(flags.get(), left.data(),
-                                                        spec.channels == 2 ? right.data() : nullptr, n,
+                                                        recipe.channels == 2 ? right.data() : nullptr, n,
                                                         out.data() + reserve, room);
         if (bytes < 0) {
             SetError(error, QStringLiteral("libmp3lame failed (%1)").arg(bytes));
@@ -151,7 +151,7 @@ bool EncodeSignal(const QString& path, const FixtureSpec& spec, QString* error)
             SetError(error, QStringLiteral("cannot write the Info header of %1").arg(path));
             return false;
         }
-    } else if (spec.infoHeader) {
+    } else if (recipe.infoHeader) {
         lame_mp3_tags_fid(flags.get(), file.get());
     }
     return true;
@@ -225,9 +225,9 @@ void FillId3v1(TagLib::ID3v1::Tag* tag, const FixtureSpec& s)
     tag->setTrack(TrackNumberOf(s.track));
 }
 
-bool WriteTags(const QString& path, const FixtureSpec& spec, QString* error)
+bool WriteTags(const QString& path, const FixtureSpec& recipe, QString* error)
 {
-    if (!spec.id3v2 && !spec.ape && !spec.id3v1) {
+    if (!recipe.id3v2 && !recipe.ape && !recipe.id3v1) {
         return true;
     }
     TagLib::MPEG::File file(QFile::encodeName(path).constData(), false);
@@ -236,16 +236,16 @@ bool WriteTags(const QString& path, const FixtureSpec& spec, QString* error)
         return false;
     }
     int tags = TagLib::MPEG::File::NoTags;
-    if (spec.id3v2) {
-        FillId3v2(file.ID3v2Tag(true), spec);
+    if (recipe.id3v2) {
+        FillId3v2(file.ID3v2Tag(true), recipe);
         tags |= TagLib::MPEG::File::ID3v2;
     }
-    if (spec.ape) {
-        FillApe(file.APETag(true), spec);
+    if (recipe.ape) {
+        FillApe(file.APETag(true), recipe);
         tags |= TagLib::MPEG::File::APE;
     }
-    if (spec.id3v1) {
-        FillId3v1(file.ID3v1Tag(true), spec);
+    if (recipe.id3v1) {
+        FillId3v1(file.ID3v1Tag(true), recipe);
         tags |= TagLib::MPEG::File::ID3v1;
     }
     if (!file.save(tags, TagLib::File::StripOthers, TagLib::ID3v2::v4, TagLib::File::DoNotDuplicate)) {
@@ -301,26 +301,26 @@ long long FixtureSpec::Frames() const
     return std::max(0LL, std::llround(rate * seconds));
 }
 
-std::vector<float> GenerateSignal(const FixtureSpec& spec)
+std::vector<float> GenerateSignal(const FixtureSpec& recipe)
 {
-    const int channels = std::clamp(spec.channels, 1, 2);
-    const long long frames = spec.Frames();
+    const int channels = std::clamp(recipe.channels, 1, 2);
+    const long long frames = recipe.Frames();
     std::vector<float> out(static_cast<size_t>(frames * channels), 0.0f);
-    const double amplitude = std::pow(10.0, spec.EffectiveLevelDb() / 20.0);
-    const double rate = spec.rate > 0 ? spec.rate : 1;
-    XorShift32 random(spec.seed);
+    const double amplitude = std::pow(10.0, recipe.EffectiveLevelDb() / 20.0);
+    const double rate = recipe.rate > 0 ? recipe.rate : 1;
+    XorShift32 random(recipe.seed);
     const double sweepStart = 20.0;
     const double sweepEnd = std::min(20000.0, 0.45 * rate);
-    const double duration = std::max(spec.seconds, 1e-9);
+    const double duration = std::max(recipe.seconds, 1e-9);
     for (long long f = 0; f < frames; ++f) {
         const double t = f / rate;
         for (int c = 0; c < channels; ++c) {
             double value = 0;
-            switch (spec.signal) {
+            switch (recipe.signal) {
             case FixtureSpec::Signal::Sine:
             case FixtureSpec::Signal::QuietTone: {
                 const double freq =
-                    (c == 1 && spec.rightFrequency > 0) ? spec.rightFrequency : spec.frequency;
+                    (c == 1 && recipe.rightFrequency > 0) ? recipe.rightFrequency : recipe.frequency;
                 value = std::sin(2 * kPi * freq * t);
                 break;
             }
@@ -344,23 +344,23 @@ std::vector<float> GenerateSignal(const FixtureSpec& spec)
     return out;
 }
 
-bool MakeMp3(const QString& path, const FixtureSpec& spec, QString* error)
+bool MakeMp3(const QString& path, const FixtureSpec& recipe, QString* error)
 {
-    if (spec.channels != 1 && spec.channels != 2) {
+    if (recipe.channels != 1 && recipe.channels != 2) {
         SetError(error, QStringLiteral("channels must be 1 or 2"));
         return false;
     }
-    if (spec.seconds < 0 || spec.bitrate <= 0) {
+    if (recipe.seconds < 0 || recipe.bitrate <= 0) {
         SetError(error, QStringLiteral("seconds and bit rate must not be negative"));
         return false;
     }
     static const int kRates[] = {8000, 11025, 12000, 16000, 22050, 24000, 32000, 44100, 48000};
-    if (std::find(std::begin(kRates), std::end(kRates), spec.rate) == std::end(kRates)) {
+    if (std::find(std::begin(kRates), std::end(kRates), recipe.rate) == std::end(kRates)) {
         // libmp3lame would pick another output rate.
-        SetError(error, QStringLiteral("%1 Hz is not an MPEG sample rate").arg(spec.rate));
+        SetError(error, QStringLiteral("%1 Hz is not an MPEG sample rate").arg(recipe.rate));
         return false;
     }
-    return EncodeSignal(path, spec, error) && WriteTags(path, spec, error);
+    return EncodeSignal(path, recipe, error) && WriteTags(path, recipe, error);
 }
 
 // ---- Decoding ---------------------------------------------------------------

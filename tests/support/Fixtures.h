@@ -43,12 +43,12 @@ struct FixtureSpec
     long long Frames() const;
 };
 
-// The signal of a spec, interleaved, full scale +-1.0. Deterministic.
-std::vector<float> GenerateSignal(const FixtureSpec& spec);
+// The signal of a recipe, interleaved, full scale +-1.0. Deterministic.
+std::vector<float> GenerateSignal(const FixtureSpec& recipe);
 
-// Encodes the signal of spec into path (constant bit rate, output rate = input
-// rate) and adds the tags asked for. Same spec, same bytes.
-bool MakeMp3(const QString& path, const FixtureSpec& spec, QString* error = nullptr);
+// Encodes the signal of recipe into path (constant bit rate, output rate = input
+// rate) and adds the tags asked for. Same recipe, same bytes.
+bool MakeMp3(const QString& path, const FixtureSpec& recipe, QString* error = nullptr);
 
 // A decoded MP3 file.
 struct DecodedAudio

@@ -94,16 +94,16 @@ int main(int argc, char** argv)
         return 2;
     }
 
-    FixtureSpec spec;
-    double seed = spec.seed;
+    FixtureSpec recipe;
+    double seed = recipe.seed;
     double level = 0;
     const NumberOption numbers[] = {
-        {"rate", true, nullptr, &spec.rate},
-        {"channels", true, nullptr, &spec.channels},
-        {"seconds", false, &spec.seconds, nullptr},
-        {"freq", false, &spec.frequency, nullptr},
+        {"rate", true, nullptr, &recipe.rate},
+        {"channels", true, nullptr, &recipe.channels},
+        {"seconds", false, &recipe.seconds, nullptr},
+        {"freq", false, &recipe.frequency, nullptr},
         {"level", false, &level, nullptr},
-        {"bitrate", true, nullptr, &spec.bitrate},
+        {"bitrate", true, nullptr, &recipe.bitrate},
         {"seed", false, &seed, nullptr},
     };
     for (const NumberOption& option : numbers) {
@@ -124,43 +124,43 @@ int main(int argc, char** argv)
         }
     }
     if (parser.isSet(QStringLiteral("level"))) {
-        spec.levelDb = level;
+        recipe.levelDb = level;
     }
     if (seed < 0 || seed > 4294967295.0 || seed != static_cast<double>(static_cast<uint32_t>(seed))) {
         PrintError(QStringLiteral("--seed: not a 32-bit unsigned number"));
         return 2;
     }
-    spec.seed = static_cast<uint32_t>(seed);
+    recipe.seed = static_cast<uint32_t>(seed);
     static const int kRates[] = {8000, 11025, 12000, 16000, 22050, 24000, 32000, 44100, 48000};
-    if (std::find(std::begin(kRates), std::end(kRates), spec.rate) == std::end(kRates)) {
-        PrintError(QStringLiteral("--rate: not an MPEG sample rate: %1").arg(spec.rate));
+    if (std::find(std::begin(kRates), std::end(kRates), recipe.rate) == std::end(kRates)) {
+        PrintError(QStringLiteral("--rate: not an MPEG sample rate: %1").arg(recipe.rate));
         return 2;
     }
-    if ((spec.channels != 1 && spec.channels != 2) || spec.seconds < 0 || spec.bitrate <= 0) {
+    if ((recipe.channels != 1 && recipe.channels != 2) || recipe.seconds < 0 || recipe.bitrate <= 0) {
         PrintError(QStringLiteral("--channels must be 1 or 2, --seconds and --bitrate not negative"));
         return 2;
     }
     if (parser.isSet(QStringLiteral("signal")) &&
-        !ParseSignal(parser.value(QStringLiteral("signal")), &spec.signal)) {
+        !ParseSignal(parser.value(QStringLiteral("signal")), &recipe.signal)) {
         PrintError(QStringLiteral("--signal: unknown kind: %1").arg(parser.value(QStringLiteral("signal"))));
         return 2;
     }
-    spec.id3v2 = parser.isSet(QStringLiteral("id3v2"));
-    spec.ape = parser.isSet(QStringLiteral("ape"));
-    spec.id3v1 = parser.isSet(QStringLiteral("id3v1"));
-    spec.infoHeader = !parser.isSet(QStringLiteral("no-info"));
+    recipe.id3v2 = parser.isSet(QStringLiteral("id3v2"));
+    recipe.ape = parser.isSet(QStringLiteral("ape"));
+    recipe.id3v1 = parser.isSet(QStringLiteral("id3v1"));
+    recipe.infoHeader = !parser.isSet(QStringLiteral("no-info"));
     const std::pair<const char*, QString*> texts[] = {
-        {"artist", &spec.artist}, {"album-artist", &spec.albumArtist},
-        {"album", &spec.album},   {"track", &spec.track},
-        {"title", &spec.title},   {"genre", &spec.genre},
-        {"date", &spec.date},     {"comment", &spec.comment},
+        {"artist", &recipe.artist}, {"album-artist", &recipe.albumArtist},
+        {"album", &recipe.album},   {"track", &recipe.track},
+        {"title", &recipe.title},   {"genre", &recipe.genre},
+        {"date", &recipe.date},     {"comment", &recipe.comment},
     };
     for (const auto& [name, field] : texts) {
         *field = parser.value(QString::fromLatin1(name));
     }
 
     QString error;
-    if (!MakeMp3(positional.front(), spec, &error)) {
+    if (!MakeMp3(positional.front(), recipe, &error)) {
         PrintError(error);
         return 1;
     }
