@@ -14,6 +14,36 @@ class ReportListModel;
 int CompareTexts(std::string_view a, std::string_view b);
 int CompareRecords(const CAudioFileInfo& a, const CAudioFileInfo& b, int column);
 
+// One partition pass of a[lo..hi] around its middle element: afterwards
+// lo..j holds the values before the pivot and i..hi those after it.
+template <typename Compare>
+std::pair<int, int> PartitionIndices(std::vector<int>& a, int lo, int hi, bool ascending, Compare& compare)
+{
+    const int pivot = a[static_cast<size_t>((lo + hi) / 2)];
+    int i = lo;
+    int j = hi;
+    do {
+        if (ascending) {
+            while (compare(a[static_cast<size_t>(i)], pivot) < 0)
+                ++i;
+            while (compare(a[static_cast<size_t>(j)], pivot) > 0)
+                --j;
+        } else {
+            while (compare(a[static_cast<size_t>(i)], pivot) > 0)
+                ++i;
+            while (compare(a[static_cast<size_t>(j)], pivot) < 0)
+                --j;
+        }
+        if (i <= j) {
+            if (i != j)
+                std::swap(a[static_cast<size_t>(i)], a[static_cast<size_t>(j)]);
+            ++i;
+            --j;
+        }
+    } while (i <= j);
+    return {i, j};
+}
+
 // Sorts a[lo..hi] (not stable) with compare(x, y) -> -1/0/1 in the given
 // direction. Each pass partitions around the middle element; the smaller part
 // is sorted by recursion and the larger by looping, so the recursion stays
@@ -25,28 +55,7 @@ int QuickSortIndices(std::vector<int>& a, int lo, int hi, bool ascending, Compar
 {
     int deepest = depth;
     while (lo < hi) {
-        const int pivot = a[static_cast<size_t>((lo + hi) / 2)];
-        int i = lo;
-        int j = hi;
-        do {
-            if (ascending) {
-                while (compare(a[static_cast<size_t>(i)], pivot) < 0)
-                    ++i;
-                while (compare(a[static_cast<size_t>(j)], pivot) > 0)
-                    --j;
-            } else {
-                while (compare(a[static_cast<size_t>(i)], pivot) > 0)
-                    ++i;
-                while (compare(a[static_cast<size_t>(j)], pivot) < 0)
-                    --j;
-            }
-            if (i <= j) {
-                if (i != j)
-                    std::swap(a[static_cast<size_t>(i)], a[static_cast<size_t>(j)]);
-                ++i;
-                --j;
-            }
-        } while (i <= j);
+        const auto [i, j] = PartitionIndices(a, lo, hi, ascending, compare);
 
         // Left part lo..j, right part i..hi.
         if (j - lo < hi - i) {

@@ -24,28 +24,7 @@ int LeftFirstQuickSort(std::vector<int>& a, int lo, int hi, bool ascending, Comp
 {
     int deepest = depth;
     for (;;) {
-        const int pivot = a[static_cast<size_t>((lo + hi) / 2)];
-        int i = lo;
-        int j = hi;
-        do {
-            if (ascending) {
-                while (compare(a[static_cast<size_t>(i)], pivot) < 0)
-                    ++i;
-                while (compare(a[static_cast<size_t>(j)], pivot) > 0)
-                    --j;
-            } else {
-                while (compare(a[static_cast<size_t>(i)], pivot) > 0)
-                    ++i;
-                while (compare(a[static_cast<size_t>(j)], pivot) < 0)
-                    --j;
-            }
-            if (i <= j) {
-                if (i != j)
-                    std::swap(a[static_cast<size_t>(i)], a[static_cast<size_t>(j)]);
-                ++i;
-                --j;
-            }
-        } while (i <= j);
+        const auto [i, j] = PartitionIndices(a, lo, hi, ascending, compare);
         if (lo < j)
             deepest = std::max(deepest, LeftFirstQuickSort(a, lo, j, ascending, compare, depth + 1));
         if (i < hi)
