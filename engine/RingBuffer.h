@@ -18,8 +18,11 @@ template <typename T, int N> class RingBuffer
     static_assert(N >= 1, "a ring needs at least one reader");
 
 public:
+    // The slots are left uninitialised: only written slots are ever read, and
+    // a large ring's pages are then touched by its first writes instead of
+    // all at once here (megabytes of page faults when a join starts).
     explicit RingBuffer(uint32_t nCapacity)
-        : m_pData(new T[std::max<uint32_t>(nCapacity, 1)]()), m_nWrite(0),
+        : m_pData(new T[std::max<uint32_t>(nCapacity, 1)]), m_nWrite(0),
           m_nCapacity(std::max<uint32_t>(nCapacity, 1))
     {
         for (auto& cursor : m_nRead) {

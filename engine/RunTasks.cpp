@@ -11,10 +11,12 @@
 
 #include <QFileInfo>
 
+#include <algorithm>
+
 namespace {
 
 // The task thread's start: a short pause, cut short by a stop.
-constexpr int kStartDelayMs = 500;
+constexpr uint32_t kStartDelayMs = 500;
 
 } // namespace
 
@@ -35,8 +37,15 @@ void CJoinRun::RunTasks()
     if (!WaitForPreviousRun()) {
         return;
     }
-    for (int waited = 0; waited < kStartDelayMs && IsRunning(); waited += 10) {
-        Sleep(10);
+    // Timed against the clock: fifty sleeps of 10 ms each overrun a little
+    // and would add up to a noticeably longer start.
+    const uint32_t dwWaitStart = GetTickCount();
+    while (IsRunning()) {
+        const uint32_t waited = GetTickCount() - dwWaitStart;
+        if (waited >= kStartDelayMs) {
+            break;
+        }
+        Sleep(std::min<uint32_t>(10, kStartDelayMs - waited));
     }
     PostMessage(WM_JOIN_START_TIMER, 1000);
     m_dwRunStart.store(GetTickCount(), std::memory_order_release);
