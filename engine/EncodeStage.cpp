@@ -1,6 +1,7 @@
 // The encode stage: interleaved 32-bit values from the task's input ring to
 // floats, through lame_enc.so, into the output file; it keeps the progress
 // counters and honours Pause.
+#include "ChunkScaler.h"
 #include "ConversionTask.h"
 #include "EncoderLibrary.h"
 #include "JoinProgress.h"
@@ -15,9 +16,6 @@
 #include <vector>
 
 namespace {
-
-// 32-bit full scale to 16-bit full scale: 0x7F800000 becomes 32640.0.
-constexpr float kToFloat16 = 1.0f / 65536.0f;
 
 // The output file: written through a buffer, every failure remembered, so a
 // full disk is noticed also when it shows only at flush or close.
@@ -139,7 +137,6 @@ int CConversionTask::Encode(CJoinRun& run)
     }
 
     const bool bStereo = m_nOutputChannels == 2;
-    std::vector<int> values(nChunk);
     std::vector<float> left(bStereo ? nChunk / 2 : nChunk);
     std::vector<float> right(bStereo ? nChunk / 2 : 0);
     std::vector<unsigned char> output(nBufferBytes);
@@ -185,21 +182,14 @@ int CConversionTask::Encode(CJoinRun& run)
                 want = 0;
             }
         }
-        input->Read(values.data(), n, 0);
+        // Values straight from the ring to floats; a frame cut by the ring's
+        // end is put together from both runs.
+        input->ReadInPlace(n, 0, ChunkScaler(left.data(), bStereo ? right.data() : nullptr));
 
         uint32_t bytes = 0;
         if (bStereo) {
-            const uint32_t frames = n / 2;
-            for (uint32_t i = 0; i < frames; ++i) {
-                left[i] = float(values[2 * i]) * kToFloat16;
-                right[i] = float(values[2 * i + 1]) * kToFloat16;
-            }
-            code = library.pEncodeChunk(stream.m_handle, frames, left.data(), right.data(), output.data(),
-                                        &bytes);
+            code = library.pEncodeChunk(stream.m_handle, n / 2, left.data(), right.data(), output.data(), &bytes);
         } else {
-            for (uint32_t i = 0; i < n; ++i) {
-                left[i] = float(values[i]) * kToFloat16;
-            }
             code = library.pEncodeChunk(stream.m_handle, n, left.data(), nullptr, output.data(), &bytes);
         }
         if (code != BE_ERR_SUCCESSFUL) {

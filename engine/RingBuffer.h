@@ -98,6 +98,26 @@ public:
         return n;
     }
 
+    // Hands up to n of reader r's values to use(const T* values, uint32_t
+    // count) where they lie, in order: one run, or two when they wrap. The
+    // slots go back to the writer only after use returns. Returns how many
+    // values were handed over.
+    template <typename Use> uint32_t ReadInPlace(uint32_t n, int r, Use&& use)
+    {
+        n = std::min(n, Used(r));
+        if (n == 0) {
+            return 0;
+        }
+        const uint32_t rd = m_nRead[r].load(std::memory_order_relaxed);
+        const uint32_t tail = m_nCapacity - rd;
+        use(static_cast<const T*>(m_pData + rd), std::min(n, tail));
+        if (tail < n) {
+            use(static_cast<const T*>(m_pData), n - tail);
+        }
+        m_nRead[r].store(static_cast<uint32_t>((uint64_t(rd) + n) % m_nCapacity), std::memory_order_release);
+        return n;
+    }
+
     // Empties the buffer. Only while no stage uses it.
     void Reset()
     {

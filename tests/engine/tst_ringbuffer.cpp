@@ -1,5 +1,6 @@
 // The sample ring: counts, wrapping copies, zero filling, and one writer
 // with one reader on two threads.
+#include "ChunkScaler.h"
 #include "RingBuffer.h"
 #include "TestMain.h"
 
@@ -17,6 +18,9 @@ private slots:
     void emptyReadZeroFills();
     void fullBufferRefusesWrites();
     void wrapsAcrossTheEnd();
+    void readInPlaceAcrossTheEnd();
+    void scaledChunkAcrossTheEnd_data();
+    void scaledChunkAcrossTheEnd();
     void writerAndReaderOnTwoThreads();
 };
 
@@ -112,6 +116,77 @@ void TestRingBuffer::wrapsAcrossTheEnd()
     QCOMPARE(ring.Read(dst.data(), 30, 0), 30u);
     QCOMPARE(dst, src);
     QCOMPARE(ring.ReadCursor(0), 20u);
+}
+
+void TestRingBuffer::readInPlaceAcrossTheEnd()
+{
+    // 30 values from slot 90 of 100: handed over as 10 + 20, in order, and
+    // their slots freed only after both runs; asking for more takes what is
+    // there.
+    RingBuffer<int, 1> ring(100);
+    ring.SetCursorsForTest(90);
+    std::vector<int> src(30);
+    for (int i = 0; i < 30; ++i) {
+        src[size_t(i)] = 1000 + i;
+    }
+    QCOMPARE(ring.Write(src.data(), 30), 30u);
+    std::vector<int> seen;
+    std::vector<uint32_t> runs;
+    std::vector<uint32_t> freeDuring;
+    const uint32_t got = ring.ReadInPlace(40, 0, [&](const int* values, uint32_t count) {
+        runs.push_back(count);
+        freeDuring.push_back(ring.Free());
+        seen.insert(seen.end(), values, values + count);
+    });
+    QCOMPARE(got, 30u);
+    QCOMPARE(seen, src);
+    QCOMPARE(runs, (std::vector<uint32_t>{10, 20}));
+    QCOMPARE(freeDuring, (std::vector<uint32_t>{69, 69}));
+    QCOMPARE(ring.Used(0), 0u);
+    QCOMPARE(ring.ReadCursor(0), 20u);
+    QCOMPARE(ring.ReadInPlace(5, 0, [](const int*, uint32_t) { QFAIL("nothing to hand over"); }), 0u);
+}
+
+void TestRingBuffer::scaledChunkAcrossTheEnd_data()
+{
+    QTest::addColumn<bool>("stereo");
+    QTest::addColumn<uint32_t>("start");
+    QTest::addColumn<uint32_t>("count");
+    QTest::newRow("stereo, no wrap") << true << 0u << 12u;
+    QTest::newRow("stereo, cut between frames") << true << 10u << 12u;
+    QTest::newRow("stereo, cut inside a frame") << true << 11u << 12u;
+    QTest::newRow("stereo, odd count cut inside a frame") << true << 13u << 11u;
+    QTest::newRow("stereo, one value before the end") << true << 15u << 12u;
+    QTest::newRow("mono, wrap") << false << 11u << 12u;
+}
+
+void TestRingBuffer::scaledChunkAcrossTheEnd()
+{
+    // Wherever the ring's end cuts a chunk, the encoder's buffers get what a
+    // plain copy and convert would give: left/right from the pairs, scaled by
+    // 2^-16, a trailing odd value ignored in the frame count only.
+    QFETCH(bool, stereo);
+    QFETCH(uint32_t, start);
+    QFETCH(uint32_t, count);
+    RingBuffer<int, 1> ring(16);
+    ring.SetCursorsForTest(start);
+    std::vector<int> src(count);
+    for (uint32_t i = 0; i < count; ++i) {
+        src[i] = int(0x7F800000u - i * 0x00100000u) * (i % 3 == 0 ? -1 : 1);
+    }
+    QCOMPARE(ring.Write(src.data(), count), count);
+    std::vector<float> left(16, -1.0f);
+    std::vector<float> right(16, -1.0f);
+    QCOMPARE(ring.ReadInPlace(count, 0, ChunkScaler(left.data(), stereo ? right.data() : nullptr)), count);
+    const uint32_t frames = stereo ? count / 2 : count;
+    for (uint32_t i = 0; i < frames; ++i) {
+        const uint32_t l = stereo ? 2 * i : i;
+        QCOMPARE(left[i], float(src[l]) / 65536.0f);
+        if (stereo) {
+            QCOMPARE(right[i], float(src[l + 1]) / 65536.0f);
+        }
+    }
+    QVERIFY(stereo || right[0] == -1.0f);
 }
 
 void TestRingBuffer::writerAndReaderOnTwoThreads()
