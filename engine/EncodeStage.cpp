@@ -188,7 +188,8 @@ int CConversionTask::Encode(CJoinRun& run)
 
         uint32_t bytes = 0;
         if (bStereo) {
-            code = library.pEncodeChunk(stream.m_handle, n / 2, left.data(), right.data(), output.data(), &bytes);
+            code = library.pEncodeChunk(stream.m_handle, n / 2, left.data(), right.data(), output.data(),
+                                        &bytes);
         } else {
             code = library.pEncodeChunk(stream.m_handle, n, left.data(), nullptr, output.data(), &bytes);
         }
