@@ -5,6 +5,7 @@
 #include "FileTreeAsync.h"
 #include "FileTreeDelegate.h"
 #include "KnownFolders.h"
+#include "WaitCursor.h"
 
 #include <QApplication>
 #include <QDir>
@@ -100,15 +101,6 @@ public:
 private:
     QWidget* m_widget;
     bool m_bWasOn;
-};
-
-class WaitCursor
-{
-public:
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
 };
 
 } // namespace

@@ -6,6 +6,7 @@
 #include "FileTreeAsync.h"
 #include "FileTreeOperations.h"
 #include "MessageBox.h"
+#include "WaitCursor.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>
@@ -54,15 +55,6 @@ size_t qHash(const FolderId& id, size_t seed = 0)
 {
     return ::qHashMulti(seed, static_cast<quint64>(id.nDev), static_cast<quint64>(id.nIno));
 }
-
-class WaitCursor
-{
-public:
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-};
 
 } // namespace
 
