@@ -27,6 +27,17 @@ private slots:
 
 private:
     QString Path(const QString& name) const { return m_dir->filePath(name); }
+    // One source file a recipe, named prefix0.mp3, prefix1.mp3, ...
+    std::vector<CFileToBeJoin> MakeSources(const QString& prefix,
+                                           const std::vector<FixtureSpec>& recipes) const
+    {
+        std::vector<CFileToBeJoin> files;
+        for (size_t i = 0; i < recipes.size(); ++i) {
+            files.push_back(
+                MakeSource(Path(prefix + QString::number(i) + QStringLiteral(".mp3")), recipes[i]));
+        }
+        return files;
+    }
     std::unique_ptr<QTemporaryDir> m_dir;
 };
 
@@ -39,11 +50,8 @@ void TestJoin::init()
 void TestJoin::sameFormatJoin()
 {
     const std::vector<FixtureSpec> recipes{Recipe(44100, 2, 1.0, 440), Recipe(44100, 2, 0.5, 660),
-                                         Recipe(44100, 2, 0.73, 880)};
-    std::vector<CFileToBeJoin> files;
-    for (size_t i = 0; i < recipes.size(); ++i) {
-        files.push_back(MakeSource(Path(QStringLiteral("in%1.mp3").arg(i)), recipes[i]));
-    }
+                                           Recipe(44100, 2, 0.73, 880)};
+    const std::vector<CFileToBeJoin> files = MakeSources(QStringLiteral("in"), recipes);
     const QString output = Path(QStringLiteral("joined.mp3"));
     JoinRunner runner;
     runner.Add(files, output);
@@ -112,11 +120,8 @@ void TestJoin::sameFormatJoin()
 void TestJoin::mixedJoinConvertsEveryFile()
 {
     const std::vector<FixtureSpec> recipes{Recipe(44100, 2, 0.8, 500), Recipe(22050, 1, 0.6, 300),
-                                         Recipe(48000, 2, 0.7, 700)};
-    std::vector<CFileToBeJoin> files;
-    for (size_t i = 0; i < recipes.size(); ++i) {
-        files.push_back(MakeSource(Path(QStringLiteral("mix%1.mp3").arg(i)), recipes[i]));
-    }
+                                           Recipe(48000, 2, 0.7, 700)};
+    const std::vector<CFileToBeJoin> files = MakeSources(QStringLiteral("mix"), recipes);
     const QString output = Path(QStringLiteral("mixed.mp3"));
     JoinRunner runner;
     runner.Add(files, output);
