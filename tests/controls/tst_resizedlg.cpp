@@ -51,6 +51,17 @@ QRect Edges(int left, int top, int right, int bottom)
     return QRect(left, top, right - left, bottom - top);
 }
 
+// A 400 x 300 dialog with one control at (100, 60)-(200, 120), its layout
+// taken as the initial one; the control is returned for anchoring.
+QLabel* StartWithOneControl(CResizeDlg& dlg)
+{
+    dlg.resize(400, 300);
+    auto* control = new QLabel(&dlg);
+    control->setGeometry(Edges(100, 60, 200, 120));
+    dlg.InitResizing();
+    return control;
+}
+
 // A hidden window takes its resizes only when shown, so the dialogs under
 // test are shown first.
 bool Show(QWidget& window)
@@ -114,10 +125,7 @@ private slots:
         QFETCH(double, sizeRatio);
         QFETCH(QRect, expected);
         CResizeDlg dlg;
-        dlg.resize(400, 300);
-        auto* control = new QLabel(&dlg);
-        control->setGeometry(Edges(100, 60, 200, 120));
-        dlg.InitResizing();
+        QLabel* control = StartWithOneControl(dlg);
         QVERIFY(dlg.AddAnchor(control, mode, mode, mode, mode, 0, ratio, sizeRatio, ratio, sizeRatio));
         QVERIFY(Show(dlg));
         dlg.resize(600, 450);
@@ -173,10 +181,7 @@ private slots:
         QFETCH(int, edge);
         QFETCH(QRect, expected);
         CResizeDlg dlg;
-        dlg.resize(400, 300);
-        auto* control = new QLabel(&dlg);
-        control->setGeometry(Edges(100, 60, 200, 120));
-        dlg.InitResizing();
+        QLabel* control = StartWithOneControl(dlg);
         // left: stretch, right: move, top: stretch, bottom: move
         QVERIFY(dlg.AddAnchor(control, ANCHOR_STRETCH, ANCHOR_MOVE, ANCHOR_STRETCH, ANCHOR_MOVE));
         QVERIFY(Show(dlg));
@@ -191,10 +196,7 @@ private slots:
     void maximiseUsesRightAndBottomModes()
     {
         CResizeDlg dlg;
-        dlg.resize(400, 300);
-        auto* control = new QLabel(&dlg);
-        control->setGeometry(Edges(100, 60, 200, 120));
-        dlg.InitResizing();
+        QLabel* control = StartWithOneControl(dlg);
         QVERIFY(dlg.AddAnchor(control, ANCHOR_NONE, ANCHOR_MOVE, ANCHOR_NONE, ANCHOR_MOVE));
         QVERIFY(Show(dlg));
         const QSize before = dlg.size();
